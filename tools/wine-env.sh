@@ -1,0 +1,44 @@
+# Sourced by the scripts that run Windows programs under Wine. Sets up the project's own Wine
+# prefix (never ~/.wine), made once and reused:
+#   TAMSORY_WINEPREFIX  the prefix folder (default: build/wine)
+#   TAMSORY_DPI         LogPixels for a fresh prefix (default 96); use one prefix per DPI
+# Chinese: the zh_CN locale gives the system code page 936, and the Song/Hei font names map
+# to WenQuanYi so that Chinese text has glyphs.
+
+_tamsory_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${TAMSORY_WINEPREFIX:-$_tamsory_root/build/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+_tamsory_make_prefix() {
+    local dpi=${TAMSORY_DPI:-96} key='HKCU\Software\Wine\Fonts\Replacements' f
+    mkdir -p "$WINEPREFIX"
+    # A headless wineboot must not try to open a display.
+    DISPLAY= wineboot -i >/dev/null 2>&1 || return 1
+    for f in 宋体 SimSun 新宋体 NSimSun; do
+        wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei Mono" /f >/dev/null 2>&1
+    done
+    for f in 黑体 SimHei "Microsoft YaHei" 微软雅黑; do
+        wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
+    done
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # Debian's Wine looks for its own fonts (Marlett for the caption buttons, Tahoma) at a
+    # path that does not exist; give the prefix links to them.
+    for f in /usr/share/wine/fonts/*; do
+        [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    done
+    wineserver -w
+    touch "$WINEPREFIX/.tamsory-ready"
+}
+
+# Makes the prefix once; a lock keeps parallel test runs from making it twice.
+tamsory_ensure_prefix() {
+    [ -f "$WINEPREFIX/.tamsory-ready" ] && return 0
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        [ -f "$WINEPREFIX/.tamsory-ready" ] || _tamsory_make_prefix
+    ) 9>"$WINEPREFIX.lock"
+}
