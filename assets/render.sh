@@ -1,0 +1,41 @@
+#!/bin/sh
+# Re-render the artwork from assets/src:
+#   background.jpg  <- src/background.svg   (301 x 225, JPEG q90, 4:4:4)
+#   heart.ico       <- src/heart.svg        (16, 32 (24-bit), 48, 256 PNG)
+# Needs rsvg-convert (librsvg2-bin), ImageMagick's convert, python3 and the
+# WenQuanYi Zen Hei font; missing Debian/Ubuntu packages are installed.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+src="$here/src"
+
+need=""
+command -v rsvg-convert >/dev/null 2>&1 || need="$need librsvg2-bin"
+command -v convert >/dev/null 2>&1 || need="$need imagemagick"
+command -v python3 >/dev/null 2>&1 || need="$need python3"
+fc-list 2>/dev/null | grep -q "WenQuanYi Zen Hei" || need="$need fonts-wqy-zenhei fontconfig"
+if [ -n "$need" ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "installing:$need"
+    $sudo apt-get update -q
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -q $need
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# background: 1:1 pixels, no metadata, no chroma subsampling (keeps the red text crisp)
+rsvg-convert "$src/background.svg" -o "$tmp/background.png"
+convert "$tmp/background.png" -strip -colorspace sRGB -interlace none \
+    -sampling-factor 1x1 -quality 90 "$here/background.jpg"
+
+# icon: the small sizes get their own heavier outline
+rsvg-convert -s "$src/heart-16.css" -w 16 -h 16 "$src/heart.svg" -o "$tmp/h16.png"
+rsvg-convert -s "$src/heart-32.css" -w 32 -h 32 "$src/heart.svg" -o "$tmp/h32.png"
+rsvg-convert -w 48 -h 48 "$src/heart.svg" -o "$tmp/h48.png"
+rsvg-convert -w 256 -h 256 "$src/heart.svg" -o "$tmp/h256.png"
+python3 "$src/make_ico.py" "$here/heart.ico" \
+    16="$tmp/h16.png" 32="$tmp/h32.png" 48="$tmp/h48.png" 256="$tmp/h256.png"
+
+echo "wrote $here/background.jpg and $here/heart.ico"
