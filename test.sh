@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the core and the window handlers natively (with
+# AddressSanitizer and UndefinedBehaviorSanitizer), the core again as Windows code under Wine,
+# the end-to-end tests of the real Tamsory.exe under Wine, and a bounded fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh test
+
+jobs=$(nproc)
+werror=()
+[ "${CI:-}" = true ] && werror=(-DTAMSORY_WERROR=ON)
+
+echo "== Native: core and window handlers"
+cmake --preset native "${werror[@]}" >/dev/null
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
+
+echo "== Windows under Wine: core, and Tamsory.exe end to end"
+cmake --preset windows "${werror[@]}" >/dev/null
+cmake --build --preset windows -j"$jobs"
+ctest --preset windows -j"$jobs"
+
+echo "== Fuzzing the love.dll reader and the number and score parsers"
+tools/fuzz.sh "${TAMSORY_FUZZ_SECONDS:-60}"
+echo "All tests passed."

@@ -1,0 +1,40 @@
+// The forms toolkit made real with Win32.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/forms.h"
+#include "ui/win32/clock_win.h"
+
+namespace win {
+
+// Resource ids of the program's artwork (see assets/tamsory.rc).
+inline constexpr int kHeartIcon = 1;
+inline constexpr int kBackgroundPicture = 2;
+
+class Toolkit final : public forms::Toolkit {
+public:
+    explicit Toolkit(HINSTANCE instance);
+    ~Toolkit() override;
+
+    std::unique_ptr<forms::Form> CreateForm(const forms::FormDesign& design) override;
+    forms::CountUpClock& Clock() override { return clock_; }
+    void EndProgram() override;
+
+    // The message loop; returns when the last window has been unloaded.
+    int Run();
+
+    HINSTANCE Instance() const { return instance_; }
+    ATOM FormClass() const { return formClass_; }
+    bool CountingUp() const { return clock_.Running(); }
+    void FormLoaded() { ++loadedForms_; }
+    void FormUnloaded();
+
+private:
+    HINSTANCE instance_;
+    ATOM formClass_ = 0;
+    CountUpClock clock_;
+    int loadedForms_ = 0;
+};
+
+}  // namespace win
