@@ -3,7 +3,11 @@
 #   TAMSORY_WINEPREFIX  the prefix folder (default: build/wine)
 #   TAMSORY_DPI         LogPixels for a fresh prefix (default 96); use one prefix per DPI
 # Chinese: the zh_CN locale gives the system code page 936, and the Song/Hei font names map
-# to WenQuanYi so that Chinese text has glyphs.
+# to WenQuanYi Zen Hei Sharp, whose built-in bitmaps keep 12-16 px Chinese crisp (Wine draws
+# the other WenQuanYi faces at those sizes without smoothing, and strokes go missing).
+
+# Bump when the prefix set-up below changes, so that existing prefixes are set up again.
+_tamsory_prefix_version=2
 
 _tamsory_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${TAMSORY_WINEPREFIX:-$_tamsory_root/build/wine}
@@ -17,11 +21,8 @@ _tamsory_make_prefix() {
     mkdir -p "$WINEPREFIX"
     # A headless wineboot must not try to open a display.
     DISPLAY= wineboot -i >/dev/null 2>&1 || return 1
-    for f in 宋体 SimSun 新宋体 NSimSun; do
-        wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei Mono" /f >/dev/null 2>&1
-    done
-    for f in 黑体 SimHei "Microsoft YaHei" 微软雅黑; do
-        wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
+    for f in 宋体 SimSun 新宋体 NSimSun 黑体 SimHei "Microsoft YaHei" 微软雅黑; do
+        wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei Sharp" /f >/dev/null 2>&1
     done
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     # Debian's Wine looks for its own fonts (Marlett for the caption buttons, Tahoma) at a
@@ -30,15 +31,16 @@ _tamsory_make_prefix() {
         [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     done
     wineserver -w
-    touch "$WINEPREFIX/.tamsory-ready"
+    echo "$_tamsory_prefix_version" >"$WINEPREFIX/.tamsory-ready"
 }
 
 # Makes the prefix once; a lock keeps parallel test runs from making it twice.
+_tamsory_prefix_ready() { [ "$(cat "$WINEPREFIX/.tamsory-ready" 2>/dev/null)" = "$_tamsory_prefix_version" ]; }
 tamsory_ensure_prefix() {
-    [ -f "$WINEPREFIX/.tamsory-ready" ] && return 0
+    _tamsory_prefix_ready && return 0
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        [ -f "$WINEPREFIX/.tamsory-ready" ] || _tamsory_make_prefix
+        _tamsory_prefix_ready || _tamsory_make_prefix
     ) 9>"$WINEPREFIX.lock"
 }

@@ -340,8 +340,10 @@ void Form::SetEnabled(bool enabled) {
     if (hwnd_) EnableWindow(hwnd_, enabled);
 }
 
+// Every change of a control invalidates it; this paints all of that now, before returning.
+// Invalidating everything instead would make the name boxes flicker through the count-up.
 void Form::Repaint() {
-    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void Form::MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) {
