@@ -1,0 +1,38 @@
+#include "core/verdicts.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(Verdict, EachBandCoversItsEdgesWithItsText) {
+    const struct {
+        int low, high;
+        std::size_t length;
+        char16_t first, last;
+    } bands[] = {
+        {0, 9, 18, u'-', u')'},     {10, 25, 15, u'无', u'.'},  {26, 39, 9, u'花', u'\u2026'},
+        {40, 49, 34, u'在', u'了'}, {50, 59, 31, u'实', u'~'},  {60, 79, 24, u'有', u'~'},
+        {80, 89, 21, u'不', u'对'}, {90, 95, 26, u'令', u'？'}, {96, 100, 6, u'千', u'！'},
+    };
+    for (const auto& band : bands) {
+        const auto text = fate::Verdict(band.low);
+        ASSERT_TRUE(text) << band.low;
+        EXPECT_EQ(fate::Verdict(band.high), text) << band.high;
+        EXPECT_EQ(text->size(), band.length) << band.low;
+        EXPECT_EQ(text->front(), band.first) << band.low;
+        EXPECT_EQ(text->back(), band.last) << band.low;
+        if (band.low > 0) {
+            EXPECT_NE(fate::Verdict(band.low - 1), text) << band.low;
+        }
+    }
+    EXPECT_EQ(fate::Verdict(0)->substr(0, 3), u"- -");
+}
+
+TEST(Verdict, NoneOutsideTheBands) {
+    for (const double score : {-1.0, 101.0, 32767.0, -32768.0, 9.5, double{NAN}})
+        EXPECT_EQ(fate::Verdict(score), std::nullopt);
+}
+
+}  // namespace
