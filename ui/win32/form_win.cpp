@@ -391,6 +391,20 @@ void Form::DrawTransparentLabel(const Control& c, const DRAWITEMSTRUCT& item) {
     SelectGuard selectCanvas(memory.get(), canvas.get());
     PaintBackground(memory.get(), origin, size);
 
+    // Whatever lies beneath shows through: the controls lower in z-order that this label
+    // overlaps (the About window's letter lies on the copyright line) draw themselves first.
+    for (HWND below = GetWindow(item.hwndItem, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
+        RECT theirs, overlap;
+        GetWindowRect(below, &theirs);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&theirs), 2);
+        const RECT ours{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+        if (!IsWindowVisible(below) || !IntersectRect(&overlap, &ours, &theirs)) continue;
+        POINT previous;
+        SetViewportOrgEx(memory.get(), theirs.left - origin.x, theirs.top - origin.y, &previous);
+        SendMessageW(below, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
+        SetViewportOrgEx(memory.get(), previous.x, previous.y, nullptr);
+    }
+
     SelectGuard selectFont(memory.get(), reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     SetBkMode(memory.get(), TRANSPARENT);
     SetTextColor(memory.get(), Resolve(c.foreColor));
