@@ -2,12 +2,14 @@
 # prefix (never ~/.wine), made once and reused:
 #   TAMSORY_WINEPREFIX  the prefix folder (default: build/wine)
 #   TAMSORY_DPI         LogPixels for a fresh prefix (default 96); use one prefix per DPI
-# Chinese: the zh_CN locale gives the system code page 936, and the Song/Hei font names map
-# to WenQuanYi Zen Hei Sharp, whose built-in bitmaps keep 12-16 px Chinese crisp (Wine draws
-# the other WenQuanYi faces at those sizes without smoothing, and strokes go missing).
+# Chinese: the zh_CN locale gives the system code page 936. The Song names map to AR PL UMing,
+# a Song face whose Latin letters are exactly half as wide as its Chinese ones at every size,
+# as Song's are (the About window's copyright line relies on it); the Hei names map to
+# WenQuanYi Zen Hei Sharp, whose bitmaps keep small sizes whole. Font smoothing on: without it
+# Wine draws small Chinese with missing strokes.
 
 # Bump when the prefix set-up below changes, so that existing prefixes are set up again.
-_tamsory_prefix_version=2
+_tamsory_prefix_version=4
 
 _tamsory_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${TAMSORY_WINEPREFIX:-$_tamsory_root/build/wine}
@@ -21,10 +23,18 @@ _tamsory_make_prefix() {
     mkdir -p "$WINEPREFIX"
     # A headless wineboot must not try to open a display.
     DISPLAY= wineboot -i >/dev/null 2>&1 || return 1
-    for f in 宋体 SimSun 新宋体 NSimSun 黑体 SimHei "Microsoft YaHei" 微软雅黑; do
+    for f in 宋体 SimSun 新宋体 NSimSun; do
+        wine reg add "$key" /v "$f" /t REG_SZ /d "AR PL UMing CN" /f >/dev/null 2>&1
+    done
+    for f in 黑体 SimHei "Microsoft YaHei" 微软雅黑; do
         wine reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei Sharp" /f >/dev/null 2>&1
     done
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    local desktop='HKCU\Control Panel\Desktop'
+    wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine reg add "$desktop" /v FontSmoothing /t REG_SZ /d 2 /f >/dev/null 2>&1
+    wine reg add "$desktop" /v FontSmoothingType /t REG_DWORD /d 2 /f >/dev/null 2>&1
+    wine reg add "$desktop" /v FontSmoothingGamma /t REG_DWORD /d 1400 /f >/dev/null 2>&1
+    wine reg add "$desktop" /v FontSmoothingOrientation /t REG_DWORD /d 1 /f >/dev/null 2>&1
     # Debian's Wine looks for its own fonts (Marlett for the caption buttons, Tahoma) at a
     # path that does not exist; give the prefix links to them.
     for f in /usr/share/wine/fonts/*; do
