@@ -1,8 +1,9 @@
 #include "core/rig_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -154,9 +155,14 @@ double Lookup(std::basic_string_view<Unit> text, std::u16string_view boyName, st
 // reads back the same, with a zero before the point ("9.5", "0.5").
 std::string ScoreText(double score) {
     if (score == std::trunc(score)) return std::to_string(static_cast<long long>(score));  // also -0 -> "0"
-    char buffer[400];  // room for any double in plain notation
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, score, std::chars_format::fixed);
-    return std::string(buffer, result.ptr);
+    // The fewest decimals that read back the same. Plain notation never takes an exponent, and
+    // printf with strtod keeps the exe small (to_chars brings in 150 KB of tables). Both follow
+    // the "C" locale, which the program never changes, so the separator is always a period.
+    char buffer[1200];  // room for any double in plain notation
+    for (int decimals = 1;; ++decimals) {
+        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, score);
+        if (std::strtod(buffer, nullptr) == score || decimals >= 1100) return buffer;
+    }
 }
 
 std::string NameText(std::u16string_view name) {
