@@ -15,4 +15,19 @@ inline constexpr double kDelayGrowth = 1.05;  // each step after that waits this
 inline constexpr int kOverrunFrames = 50;
 inline constexpr double kOverrunBudget = 180'000'000;
 
+// The count-up's deadlines, in nanoseconds from its start. Each wait ends a fixed time after the
+// previous deadline, not after the moment the program woke up, so a timer that wakes late (by up
+// to a 15.6 ms tick on Windows) delays one number and the next ones catch up: the whole count-up
+// keeps its nominal length.
+class Deadlines {
+public:
+    double After(double units) {
+        elapsedUnits_ += units;
+        return elapsedUnits_ * kNanosecondsPerUnit;
+    }
+
+private:
+    double elapsedUnits_ = 0;
+};
+
 }  // namespace pacing

@@ -31,13 +31,12 @@ CountUpClock::CountUpClock() {
 
 void CountUpClock::Begin() {
     running_ = true;
-    elapsedUnits_ = 0;
+    deadlines_ = {};
     QueryPerformanceCounter(&start_);
 }
 
 void CountUpClock::Wait(double units) {
-    elapsedUnits_ += units;
-    const double ticks = elapsedUnits_ * pacing::kNanosecondsPerUnit * 1e-9 * static_cast<double>(frequency_.QuadPart);
+    const double ticks = deadlines_.After(units) * 1e-9 * static_cast<double>(frequency_.QuadPart);
     const LONGLONG deadline = start_.QuadPart + static_cast<LONGLONG>(std::llround(ticks));
     for (;;) {
         ServiceMessages();

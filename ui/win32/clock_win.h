@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "ui/forms.h"
+#include "ui/pacing.h"
 #include "ui/win32/handles_win.h"
 
 namespace win {
@@ -24,7 +25,7 @@ private:
     unique_handle timer_;
     LARGE_INTEGER frequency_{};
     LARGE_INTEGER start_{};
-    double elapsedUnits_ = 0;
+    pacing::Deadlines deadlines_;
     bool running_ = false;
     bool quitRequested_ = false;
     int quitCode_ = 0;
