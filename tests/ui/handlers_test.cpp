@@ -11,6 +11,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "core/rig_file_internal.h"
 #include "fake_forms.h"
 #include "ui/Main.h"
 #include "ui/program.h"
@@ -425,6 +426,19 @@ TEST_F(Windows, RefusedWriteKeepsTheFileAndTheEditorOpen) {
     EXPECT_EQ(Editor().textBoxes.at("Text1").text, u"a\"b");
     EXPECT_EQ(Editor().textBoxes.at("Text3").text, u"150") << "the boxes stay as typed";
     EXPECT_FALSE(Main().enabled);
+}
+
+TEST_F(Windows, ReplaceFailingMidwayIsReportedAndNothingIsLost) {
+    Start();
+    WriteFile("love.dll", "1,\"Tom\",\"Ann\",85\r\n");
+    fate::internal::SetBeforeReplaceHook([] { return false; });
+    StoreThroughEditor(u"Bob", u"Eve", u"20");
+    fate::internal::SetBeforeReplaceHook(nullptr);
+    ASSERT_EQ(kit.shown.size(), 1u);
+    EXPECT_EQ(kit.shown[0].title, u"错误");
+    EXPECT_EQ(ReadFile("love.dll"), "1,\"Tom\",\"Ann\",85\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1) << "no temporary file left";
+    EXPECT_TRUE(Editor().visible);
 }
 
 TEST_F(Windows, HiddenPathStopsWhenTheFileCannotBeOpened) {
