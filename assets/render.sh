@@ -1,7 +1,7 @@
 #!/bin/sh
 # Re-render the artwork from assets/src:
 #   background.jpg  <- src/background.svg   (301 x 225, JPEG q90, 4:4:4)
-#   heart.ico       <- src/heart.svg        (16, 32 (24-bit), 48, 256 PNG)
+#   heart.ico       <- src/heart.svg        (16, 20, 24, 32 (24-bit), 40, 48, 64, 256 PNG)
 # Needs rsvg-convert (librsvg2-bin), ImageMagick's convert, python3 and the
 # WenQuanYi Zen Hei font; missing Debian/Ubuntu packages are installed.
 set -eu
@@ -31,11 +31,15 @@ convert "$tmp/background.png" -strip -colorspace sRGB -interlace none \
     -sampling-factor 1x1 -quality 90 "$here/background.jpg"
 
 # icon: the small sizes get their own heavier outline
+# (20, 24, 40 and 64 are the small and large icons at 125 %, 150 %, 125 % and 200 %)
 rsvg-convert -s "$src/heart-16.css" -w 16 -h 16 "$src/heart.svg" -o "$tmp/h16.png"
+rsvg-convert -s "$src/heart-16.css" -w 20 -h 20 "$src/heart.svg" -o "$tmp/h20.png"
+rsvg-convert -s "$src/heart-32.css" -w 24 -h 24 "$src/heart.svg" -o "$tmp/h24.png"
 rsvg-convert -s "$src/heart-32.css" -w 32 -h 32 "$src/heart.svg" -o "$tmp/h32.png"
-rsvg-convert -w 48 -h 48 "$src/heart.svg" -o "$tmp/h48.png"
-rsvg-convert -w 256 -h 256 "$src/heart.svg" -o "$tmp/h256.png"
-python3 "$src/make_ico.py" "$here/heart.ico" \
-    16="$tmp/h16.png" 32="$tmp/h32.png" 48="$tmp/h48.png" 256="$tmp/h256.png"
+for size in 40 48 64 256; do
+    rsvg-convert -w $size -h $size "$src/heart.svg" -o "$tmp/h$size.png"
+done
+python3 "$src/make_ico.py" "$here/heart.ico" 16="$tmp/h16.png" 20="$tmp/h20.png" 24="$tmp/h24.png" \
+    32="$tmp/h32.png" 40="$tmp/h40.png" 48="$tmp/h48.png" 64="$tmp/h64.png" 256="$tmp/h256.png"
 
 echo "wrote $here/background.jpg and $here/heart.ico"
