@@ -37,5 +37,5 @@ set +e
 code=$?
 set -e
 # The prefix's Wine processes (the desktop among them) must not outlive our display.
-[ -n "$xvfb_pid" ] && wineserver -k 2>/dev/null
+if [ -n "$xvfb_pid" ]; then wineserver -k 2>/dev/null || true; fi
 exit $code
