@@ -1,13 +1,17 @@
 // End-to-end tests of the real Tamsory.exe: each case starts the program in a fresh folder,
 // drives its windows as a user would and checks what the user would see and what lands in
 // love.dll.
-//   e2e_driver <Tamsory.exe> <artifacts folder> main|timing|about_editor|dpi144 [case]
+//   e2e_driver <Tamsory.exe> <artifacts folder> main|timing|about_editor|dpi144|faults|faults_readonly|bench [case]
+// faults_readonly runs under chattr-service.sh; bench prints figures for bench.sh.
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 
 #include "harness.h"
+#include "ui/pacing.h"
 
 using namespace e2e;
 
@@ -655,6 +659,372 @@ void HighDpi() {
     SaveShot("main-144-after-test", WindowRectOf(app.main));
 }
 
+// --- faults, faults_readonly: love.dll out of reach or broken --------------------------------------
+// Each case checks what the user sees (a clear message, the program still working afterwards) and
+// that love.dll keeps every byte.
+
+constexpr std::wstring_view kNoRigFile =
+    L"无法在当前文件夹中创建 love.dll，特殊数据暂时不能使用。缘分测试仍可照常进行。";
+constexpr std::wstring_view kCannotOpen = L"无法打开 love.dll。";
+constexpr std::wstring_view kCannotWrite = L"无法写入 love.dll。";
+
+// Tom and Mary score 0: no count-up, so a test's time is the program's own.
+constexpr std::wstring_view kBoy = L"Tom", kGirl = L"Mary";
+
+// The hidden path when love.dll cannot be opened: an error over the About window, which stays
+// open; no editor.
+void ExpectHiddenPathRefused(const App& app, const MainWindow& w, const AboutWindow& about) {
+    MouseClick(about.form, kLetter.x, kLetter.y, true);
+    app.Answer(kErrorTitle, kCannotOpen, about.form);
+    app.CheckNoBoxFor(300, "after the hidden path was refused");
+    Check(Visible(about.form) && !app.Window(kEditorCaption) && !IsWindowEnabled(w.form),
+          "after the refused hidden path the About window should stay open, without the editor");
+}
+
+// OK in the editor when love.dll cannot be replaced: an error over the editor, which stays open
+// with what was typed.
+void ExpectSaveRefused(const App& app, const MainWindow& w, const EditorWindow& editor, const std::string& when) {
+    Fill(editor, L"Bob", L"Eve", L"55");
+    Click(editor.Command1);
+    app.Answer(kErrorTitle, kCannotWrite, editor.form);
+    app.CheckNoBoxFor(300, when + ", after the error");
+    Check(Visible(editor.form) && !IsWindowEnabled(w.form), when + ": the editor did not stay open after the error");
+    CheckText(editor.Text1, L"Bob", when + ": the boy's name after the error");
+    CheckText(editor.Text3, L"55", when + ": the score after the error");
+}
+
+void SaveWorks(const App& app, const MainWindow& w, const EditorWindow& editor, const std::string& when) {
+    Click(editor.Command1);
+    app.Answer(kSavedTitle, kSaved, editor.form);
+    CheckBackToMain(app, w, editor.form, when);
+    CheckLoveDll(app, Record(1, "Bob", "Eve", "55"), when);
+    RunTest(app, w, L"Bob", L"Eve", L"55", kVerdict50);
+}
+
+// Another program holds love.dll open without sharing: the hidden path and the editor's save are
+// refused with a message; once it lets go, both work.
+void HeldOpen() {
+    const std::string rigged = Record(1, "Tom", "Ann", "85");
+    App app(g_exe, "held", rigged);
+    MainWindow w(app.main, 96);
+    const auto hold = [&] {
+        HANDLE file = CreateFileW(app.LoveDllPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        Check(file != INVALID_HANDLE_VALUE, "cannot hold love.dll open");
+        return file;
+    };
+    HANDLE held = hold();
+    AboutWindow about = OpenAbout(app, w);
+    ExpectHiddenPathRefused(app, w, about);
+    Click(about.Command1);
+    app.WaitGone(about.form, "the About window");
+    WaitFor([&] { return IsWindowEnabled(w.form) != FALSE; }, "the main window to be enabled");
+    CloseHandle(held);
+
+    const EditorWindow editor = OpenEditor(app, w);
+    held = hold();
+    ExpectSaveRefused(app, w, editor, "with love.dll held open");
+    CloseHandle(held);
+    CheckLoveDll(app, rigged, "after a save refused while it was held open");
+    app.CheckFolderHoldsOnlyLoveDll();
+    SaveWorks(app, w, editor, "after love.dll was let go");
+}
+
+// love.dll deleted while the program runs: a test has the name score and says nothing; the hidden
+// path leaves an empty love.dll; the editor saves as usual.
+void DeletedWhileRunning() {
+    App app(g_exe, "deleted");
+    MainWindow w(app.main, 96);
+    app.RemoveLoveDll();
+    RunTest(app, w, L"张三", L"李四", L"48", kVerdict40);
+    Check(GetFileAttributesW(app.LoveDllPath().c_str()) == INVALID_FILE_ATTRIBUTES, "a test made love.dll again");
+    OnceMore(w);
+    const EditorWindow editor = OpenEditor(app, w);
+    CheckLoveDll(app, "", "after the hidden path without love.dll");
+    Fill(editor, L"Bob", L"Eve", L"55");
+    SaveWorks(app, w, editor, "after love.dll was deleted");
+}
+
+// One test of Tom and Mary, with the error the file should raise first: seconds from the click to
+// the first message.
+double TimedTest(const App& app, const MainWindow& w, std::optional<std::wstring_view> error, const std::string& what) {
+    OnceMore(w);
+    const double start = Now();
+    Click(w.Command1);
+    app.WaitBox();
+    const double seconds = Now() - start;
+    if (error) app.Answer(kErrorTitle, *error, w.form);
+    app.Answer(kVerdictTitle, kVerdict0, w.form);
+    WaitFor([&] { return Visible(w.Command4) && Text(w.Command1) == kStart; }, what + ": the end of the test");
+    CheckResult(w, L"", "after the test with " + what);
+    return seconds;
+}
+
+// Hand-edited files beyond the format's limits: the program says what is wrong, goes on with the
+// name score, within about the time of a normal test and without taking the file into memory.
+void HandEdited() {
+    App app(g_exe, "hand-edited");
+    MainWindow w(app.main, 96);
+    SetText(w.Text1, kBoy);
+    SetText(w.Text2, kGirl);
+    RunTest(app, w, kBoy, kGirl, L"", kVerdict0);
+    const double normal = TimedTest(app, w, std::nullopt, "the initial record");
+    const std::size_t peakBefore = app.PeakWorkingSet();
+
+    std::string garbage(64 * 1024, '\0');
+    std::uint32_t seed = 12345;
+    for (char& c : garbage) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    garbage[0] = '\x01';  // no byte-order mark, no number
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::optional<std::wstring_view> error;
+    } files[] = {
+        {"a file over 10 MB", "1,\"Tom\",\"Mary\",50\r\n" + std::string(10'500'000, 'x'),
+         L"love.dll 超过 1 MB，太大了，没有读取。"},
+        // Within the format's limits: a name longer than a name box can hold never matches.
+        {"a 1 MB name", "1,\"" + std::string(1'000'000, 'a') + "\",\"Mary\",50\r\n", std::nullopt},
+        {"binary garbage", garbage, L"love.dll 里的作弊个数不是数字。"},
+        {"a pair count of 32767", "32767,\"Tom\",\"Mary\",50\r\n", L"love.dll 里的作弊个数超过了 100。"},
+    };
+    for (const auto& file : files) {
+        app.WriteLoveDll(file.bytes);
+        const double seconds = TimedTest(app, w, file.error, file.name);
+        std::printf("     %s: %.2f s to the first message (a normal test: %.2f s)\n", file.name, seconds, normal);
+        Check(seconds < normal + 3, std::string("with ") + file.name + " the test took " + std::to_string(seconds) +
+                                        " s to its first message, a normal one " + std::to_string(normal) + " s");
+        Check(app.LoveDll() == file.bytes, std::string("love.dll with ") + file.name + " was changed by a test");
+    }
+    const double grownMb = static_cast<double>(app.PeakWorkingSet() - peakBefore) / (1 << 20);
+    std::printf("     peak working set grew by %.1f MB\n", grownMb);
+    Check(grownMb < 64, "the broken files made the program's peak memory grow by " + std::to_string(grownMb) + " MB");
+}
+
+// The driver runs under Wine and cannot make a file immutable: chattr-service.sh, which runs it,
+// does so on request for a path below TAMSORY_FAULTS_DIR.
+std::wstring FaultsDir() {
+    wchar_t dir[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableW(L"TAMSORY_FAULTS_DIR", dir, MAX_PATH);
+    Check(n > 0 && n < MAX_PATH, "TAMSORY_FAULTS_DIR is not set: run this suite through chattr-service.sh");
+    return dir;
+}
+
+void SetImmutable(const std::wstring& path, bool immutable) {
+    const std::wstring root = FaultsDir() + L"\\";
+    Check(path.starts_with(root), "cannot change " + Utf8(path) + ": not below " + Utf8(root));
+    std::string relative = Utf8(path.substr(root.size()));
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    const std::string request = (immutable ? "+i " : "-i ") + relative + "\n";
+    const std::wstring pending = root + L"chattr.request.tmp", ask = root + L"chattr.request",
+                       reply = root + L"chattr.reply";
+    DeleteFileW(reply.c_str());
+    HANDLE file = CreateFileW(pending.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    Check(file != INVALID_HANDLE_VALUE &&
+              WriteFile(file, request.data(), static_cast<DWORD>(request.size()), &written, nullptr),
+          "cannot write a chattr request");
+    CloseHandle(file);
+    Check(MoveFileExW(pending.c_str(), ask.c_str(), MOVEFILE_REPLACE_EXISTING), "cannot place a chattr request");
+    WaitFor([&] { return GetFileAttributesW(reply.c_str()) != INVALID_FILE_ATTRIBUTES; }, "chattr-service.sh");
+    char answer[256] = {};
+    file = CreateFileW(reply.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(file, answer, sizeof answer - 1, &written, nullptr);
+    CloseHandle(file);
+    DeleteFileW(reply.c_str());
+    Check(std::string_view(answer).starts_with("ok"), "chattr " + request + " failed: " + answer);
+}
+
+StartOptions InReadOnlyFolder(std::optional<std::string> loveDll) {
+    const bool withFile = loveDll.has_value();  // without it, a message comes before the main window
+    return {.loveDll = std::move(loveDll),
+            .parent = FaultsDir(),
+            .beforeStart = [](const std::wstring& folder) { SetImmutable(folder, true); },
+            .waitForMain = withFile};
+}
+
+// A read-only working folder without love.dll: one message at start-up, then the tests work; the
+// hidden path says it cannot open love.dll.
+void ReadOnlyFolder() {
+    App app(g_exe, "ro-folder", InReadOnlyFolder(std::nullopt));
+    const Box box = app.WaitBox();
+    Check(box.title == kErrorTitle && box.text == kNoRigFile,
+          "at start-up in a read-only folder came " + Quote(box.text) + " titled " + Quote(box.title));
+    Check(box.owner && ClassOf(box.owner) == L"TamsoryForm", "the start-up message has no owner in the program");
+    PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
+    MainWindow w(app.WaitMain(), 96);
+    Check(box.owner == w.form, "the start-up message is not owned by the main window");
+    app.CheckNoBoxFor(300, "after the start-up message");
+    CheckReady(w, kFirstStart, "in a read-only folder");
+
+    const AboutWindow about = OpenAbout(app, w);
+    ExpectHiddenPathRefused(app, w, about);
+    Click(about.Command1);
+    app.WaitGone(about.form, "the About window");
+    RunTest(app, w, L"张三", L"李四", L"48", kVerdict40);
+    Check(GetFileAttributesW(app.LoveDllPath().c_str()) == INVALID_FILE_ATTRIBUTES, "love.dll appeared");
+}
+
+// A read-only working folder with love.dll: the editor opens, its save is refused and loses nothing.
+void ReadOnlyFolderWithFile() {
+    const std::string rigged = Record(1, "Tom", "Ann", "85");
+    App app(g_exe, "ro-folder-file", InReadOnlyFolder(rigged));
+    MainWindow w(app.main, 96);
+    const EditorWindow editor = OpenEditor(app, w);
+    ExpectSaveRefused(app, w, editor, "in a read-only folder");
+    CheckLoveDll(app, rigged, "after a save refused in a read-only folder");
+    app.CheckFolderHoldsOnlyLoveDll();
+    ClickCloseBox(editor.form);
+    CheckBackToMain(app, w, editor.form, "the editor's close box");
+    RunTest(app, w, L"Tom", L"Ann", L"85", kVerdict80);
+}
+
+// love.dll itself read-only while the editor is open: refused, intact; writable again, saved.
+void ReadOnlyFile() {
+    const std::string rigged = Record(1, "Tom", "Ann", "85");
+    App app(g_exe, "ro-file", StartOptions{.loveDll = rigged, .parent = FaultsDir()});
+    MainWindow w(app.main, 96);
+    const EditorWindow editor = OpenEditor(app, w);
+    SetImmutable(app.LoveDllPath(), true);
+    ExpectSaveRefused(app, w, editor, "with love.dll read-only");
+    CheckLoveDll(app, rigged, "after a save refused with love.dll read-only");
+    app.CheckFolderHoldsOnlyLoveDll();
+    SetImmutable(app.LoveDllPath(), false);
+    SaveWorks(app, w, editor, "after love.dll was writable again");
+}
+
+// --- bench: figures for bench.sh, printed as "figure <name> <value>" -------------------------------
+
+void Figure(const std::string& name, double value) {
+    std::printf("figure %s %.6g\n", name.c_str(), value);
+    std::fflush(stdout);
+}
+
+// The nominal length of a count-up in delay units, by the rules of ui/pacing.h: the designed
+// waits up to 100, then at most kOverrunFrames frames within kOverrunBudget.
+double NominalUnits(int last) {
+    double delay = pacing::kFirstStepDelay, units = 0;
+    for (int n = 1; n <= std::min(last, 100); ++n) {
+        if (n > pacing::kSlowDownAfter) delay *= pacing::kDelayGrowth;
+        units += std::floor(delay);
+    }
+    const int frames = std::min(std::max(last - 100, 0), pacing::kOverrunFrames);
+    for (int frame = 1; frame <= frames; ++frame) {
+        delay *= pacing::kDelayGrowth;
+        units += std::min(std::floor(delay), std::floor(pacing::kOverrunBudget / frames));
+    }
+    return units;
+}
+
+// Answers WM_NULL round trips to a window from a thread of its own, and keeps the longest.
+class Pinger {
+  public:
+    explicit Pinger(HWND window) : window_(window), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+    ~Pinger() {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    double Longest() const { return longest_; }
+    long Count() const { return count_; }
+
+  private:
+    static DWORD WINAPI Run(void* self) {
+        auto& p = *static_cast<Pinger*>(self);
+        while (!p.stop_) {
+            DWORD_PTR result;
+            const double start = Now();
+            SendMessageTimeoutW(p.window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            p.longest_ = std::max(p.longest_.load(), Now() - start);
+            ++p.count_;
+            Sleep(1);
+        }
+        return 0;
+    }
+    HWND window_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<double> longest_ = 0;
+    std::atomic<long> count_ = 0;
+    HANDLE thread_;
+};
+
+// The count-up to `score`, twice: first alone, for its wall time and the processor time of the
+// program's UI thread; then with WM_NULL pings, for the longest wait of a message. The driver
+// meanwhile only enumerates windows, which sends the program nothing.
+void CountUpCost(int score) {
+    App app(g_exe, "bench-" + std::to_string(score), Record(1, "Tom", "Ann", std::to_string(score)));
+    MainWindow w(app.main, 96);
+    SetText(w.Text1, L"Tom");
+    SetText(w.Text2, L"Ann");
+    const bool verdict = score <= 100;
+    const auto ended = [&] { return verdict ? app.MessageBox().has_value() : Visible(w.Command4); };
+    const auto finish = [&] {
+        if (verdict) PostMessageW(app.MessageBox()->hwnd, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return Visible(w.Command4) && Text(w.Command1) == kStart; }, "the end of the test");
+        OnceMore(w);
+    };
+    const std::string name = "countup." + std::to_string(score);
+    const double nominal = NominalUnits(score) * pacing::kNanosecondsPerUnit * 1e-9;
+
+    const CpuTime cpu0 = app.Cpu();
+    const double start = Now();
+    Click(w.Command1);
+    WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+    const double wall = Now() - start;
+    const CpuTime cpu1 = app.Cpu();
+    finish();
+    Figure(name + ".nominal_s", nominal);
+    Figure(name + ".wall_s", wall);
+    Figure(name + ".wall_ratio", wall / nominal);
+    Figure(name + ".ui_thread_cpu_s", cpu1.mainThread - cpu0.mainThread);
+    Figure(name + ".ui_thread_cpu_pct", 100 * (cpu1.mainThread - cpu0.mainThread) / wall);
+    Figure(name + ".process_cpu_pct", 100 * (cpu1.process - cpu0.process) / wall);
+
+    double idle = 0;
+    {
+        Pinger pinger(app.main);
+        Sleep(1000);
+        idle = pinger.Longest();
+    }
+    Pinger pinger(app.main);
+    Click(w.Command1);
+    WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+    const double longest = pinger.Longest();
+    const long pings = pinger.Count();
+    Figure(name + ".longest_gap_ms", 1000 * longest);
+    Figure(name + ".idle_longest_gap_ms", 1000 * idle);
+    Figure(name + ".pings", pings);
+    finish();
+}
+
+void CountUpCosts() {
+    for (int score : {100, 81, 150}) CountUpCost(score);
+}
+
+// Start-up to first paint, Tamsory.exe against a program with one empty window, run by turns.
+void StartUpCost() {
+    wchar_t minimal[MAX_PATH] = {};
+    Check(GetEnvironmentVariableW(L"TAMSORY_MINIMAL_EXE", minimal, MAX_PATH) > 0, "TAMSORY_MINIMAL_EXE is not set");
+    App folder(g_exe, "bench-start");  // a folder holding love.dll, as after the first start
+    const int runs = 15;
+    std::vector<double> tamsory, floor, ratios;
+    StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm");  // warm both up, uncounted
+    StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal");
+    for (int i = 0; i < runs; ++i) {
+        tamsory.push_back(StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm"));
+        Sleep(200);
+        floor.push_back(StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal"));
+        Sleep(200);
+        ratios.push_back(tamsory.back() / floor.back());
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    Figure("startup.runs", runs);
+    Figure("startup.tamsory_median_ms", 1000 * median(tamsory));
+    Figure("startup.minimal_median_ms", 1000 * median(floor));
+    Figure("startup.ratio_median", median(ratios));
+}
+
 void BeDpiAware() {
     using SetContext = BOOL(WINAPI*)(HANDLE);
     const auto set = reinterpret_cast<SetContext>(
@@ -678,10 +1048,20 @@ int wmain(int argc, wchar_t** argv) {
           {"the editor stores", EditorStores},
           {"the editor refuses", EditorRefusals}}},
         {L"dpi144", {{"144 DPI", HighDpi}}},
+        {L"faults",
+         {{"love.dll held open", HeldOpen},
+          {"love.dll deleted while running", DeletedWhileRunning},
+          {"hand-edited files", HandEdited}}},
+        {L"faults_readonly",
+         {{"a read-only folder", ReadOnlyFolder},
+          {"a read-only folder with love.dll", ReadOnlyFolderWithFile},
+          {"love.dll read-only", ReadOnlyFile}}},
+        {L"bench", {{"count-up cost", CountUpCosts}, {"start-up cost", StartUpCost}}},
     };
     if ((argc != 4 && argc != 5) || !suites.count(argv[3])) {
         std::fprintf(stderr,
-                     "usage: e2e_driver <Tamsory.exe> <artifacts folder> main|timing|about_editor|dpi144 [case]\n");
+                     "usage: e2e_driver <Tamsory.exe> <artifacts folder> main|timing|about_editor|dpi144|faults|"
+                     "faults_readonly|bench [case]\n");
         return 2;
     }
     BeDpiAware();

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <psapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -318,16 +320,26 @@ void SaveShot(const std::string& name, const RECT& screen) {
 
 // --- The program under test ------------------------------------------------------------------
 
-App::App(const std::wstring& exe, const std::string& caseName, std::optional<std::string> loveDll) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
+App::App(const std::wstring& exe, const std::string& caseName, std::optional<std::string> loveDll)
+    : App(exe, caseName, StartOptions{.loveDll = std::move(loveDll)}) {}
+
+App::App(const std::wstring& exe, const std::string& caseName, const StartOptions& options) {
+    std::wstring parent = options.parent;
+    if (parent.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        parent = temp;
+    } else if (parent.back() != L'\\') {
+        parent += L'\\';
+    }
     for (int n = 0;; ++n) {
-        dir_ = std::wstring(temp) + L"tamsory-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + Wide(caseName) +
-               L"-" + std::to_wstring(n);
+        dir_ = parent + L"tamsory-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + Wide(caseName) + L"-" +
+               std::to_wstring(n);
         if (CreateDirectoryW(dir_.c_str(), nullptr)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS) Fail("cannot create a working folder " + Utf8(dir_));
     }
-    if (loveDll) WriteLoveDll(*loveDll);
+    if (options.loveDll) WriteLoveDll(*options.loveDll);
+    if (options.beforeStart) options.beforeStart(dir_);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -338,8 +350,13 @@ App::App(const std::wstring& exe, const std::string& caseName, std::optional<std
     }
     current = this;
     WaitForInputIdle(info_.hProcess, 30'000);
+    if (options.waitForMain) WaitMain();
+}
+
+HWND App::WaitMain() {
     main = WaitFor([&] { return Window(L"Tamsory"); }, "the main window \"Tamsory\"", 30'000);
     Check(ClassOf(main) == L"TamsoryForm", "the main window's class is " + Utf8(ClassOf(main)) + ", not TamsoryForm");
+    return main;
 }
 
 App::~App() {
@@ -457,6 +474,14 @@ double Seconds(FILETIME t) {
 }
 }  // namespace
 
+std::size_t App::PeakWorkingSet() const {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(info_.hProcess, &counters, sizeof counters))
+        Fail("cannot read the program's memory use (error " + std::to_string(GetLastError()) + ")");
+    return counters.PeakWorkingSetSize;
+}
+
 CpuTime App::Cpu() const {
     FILETIME created, exited, kernel, user;
     CpuTime cpu;
@@ -465,6 +490,38 @@ CpuTime App::Cpu() const {
     if (GetThreadTimes(info_.hThread, &created, &exited, &kernel, &user))
         cpu.mainThread = Seconds(kernel) + Seconds(user);
     return cpu;
+}
+
+double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + exe + L"\"";
+    const double start = Now();
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
+        Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    double painted = 0;
+    for (;;) {
+        HWND found = nullptr;
+        for (HWND window : TopWindows(info.dwProcessId)) {
+            if (ClassOf(window) == windowClass) found = window;
+        }
+        DWORD_PTR result;
+        if (found && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, 10'000, &result)) {
+            painted = Now();
+            break;
+        }
+        if (Now() - start > 30) break;
+        Sleep(1);
+    }
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    if (painted == 0) Fail("no window of class " + Utf8(windowClass) + " from " + Utf8(exe) + " within 30 s");
+    return painted - start;
 }
 
 }  // namespace e2e

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,16 +103,28 @@ struct Box {
     HWND owner;
 };
 
+// How App starts the program.
+struct StartOptions {
+    std::optional<std::string> loveDll{};  // written into the new folder first
+    std::wstring parent{};                 // where to make the folder; empty: the temp folder
+    std::function<void(const std::wstring& folder)> beforeStart{};  // e.g. make the folder read-only
+    bool waitForMain = true;  // false when a message box comes before the main window
+};
+
 class App {
   public:
     // Starts Tamsory.exe in a new folder of its own, with `loveDll` written there first.
     App(const std::wstring& exe, const std::string& caseName, std::optional<std::string> loveDll = std::nullopt);
+    App(const std::wstring& exe, const std::string& caseName, const StartOptions& options);
     ~App();
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
     HWND main = nullptr;
+    HWND WaitMain();  // after StartOptions::waitForMain = false
 
+    const std::wstring& Folder() const { return dir_; }
+    std::wstring LoveDllPath() const { return dir_ + L"\\love.dll"; }
     std::string LoveDll() const;
     void WriteLoveDll(std::string_view bytes) const;
     void RemoveLoveDll() const;
@@ -134,6 +147,8 @@ class App {
     bool Alive() const;
     DWORD WaitExit() const;  // the exit code
     CpuTime Cpu() const;
+    // Bytes; through kernel32's K32GetProcessMemoryInfo, which Wine answers for other processes.
+    std::size_t PeakWorkingSet() const;
     DWORD ThreadId() const { return info_.dwThreadId; }
 
     static App* current;  // the one to kill when a check fails
@@ -143,5 +158,11 @@ class App {
     PROCESS_INFORMATION info_{};
     friend void Fail(const std::string&);
 };
+
+// Seconds from CreateProcess to the first paint of the program's window of class `windowClass`:
+// the window is visible and its thread answers WM_NULL, which it can only do once the synchronous
+// UpdateWindow after ShowWindow has returned and the thread waits for messages. The program is
+// then ended by its handle.
+double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass);
 
 }  // namespace e2e
