@@ -24,7 +24,6 @@ out=build/bench-results
 rm -rf "$out"
 mkdir -p "$out"
 exe=build/windows/Tamsory.exe
-winpath() { local p; p=$(realpath -m "$1"); printf "Z:%s" "${p//\//\\}"; }
 # Prints a command as it can be pasted, then runs it with its output also kept in a file.
 commands=()
 run() {
@@ -57,10 +56,9 @@ cmd_pacing=${commands[-1]}
 
 echo "== Tamsory.exe under Wine: the count-up and start-up"
 export TAMSORY_WINEPREFIX=$root/build/wine-bench TAMSORY_DPI=96
-TAMSORY_MINIMAL_EXE=$(winpath build/windows/bench/minimal_win.exe)
-export TAMSORY_MINIMAL_EXE
+export TAMSORY_MINIMAL_EXE=Z:$root/build/windows/bench/minimal_win.exe  # Wine's Z: is the root
 run wine.txt tests/e2e/run-e2e.sh build/windows/tests/e2e/e2e_driver.exe "$exe" "$out/e2e" bench
-cmd_wine="TAMSORY_WINEPREFIX=build/wine-bench TAMSORY_DPI=96 TAMSORY_MINIMAL_EXE=$TAMSORY_MINIMAL_EXE ${commands[-1]}"
+cmd_wine="TAMSORY_WINEPREFIX=\$PWD/build/wine-bench TAMSORY_DPI=96 TAMSORY_MINIMAL_EXE=Z:\$PWD/build/windows/bench/minimal_win.exe ${commands[-1]}"
 
 # --- The figures -------------------------------------------------------------------------------
 
