@@ -964,19 +964,28 @@ void CountUpCost(int score) {
     const std::string name = "countup." + std::to_string(score);
     const double nominal = NominalUnits(score) * pacing::kNanosecondsPerUnit * 1e-9;
 
-    const CpuTime cpu0 = app.Cpu();
-    const double start = Now();
-    Click(w.Command1);
-    WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
-    const double wall = Now() - start;
-    const CpuTime cpu1 = app.Cpu();
-    finish();
+    // Five count-ups, since Wine counts thread time in 10 ms steps: the share is summed over them.
+    constexpr int kRuns = 5;
+    double wall = 0, walls = 0;
+    CpuTime cpu;
+    for (int run = 0; run < kRuns; ++run) {
+        const CpuTime cpu0 = app.Cpu();
+        const double start = Now();
+        Click(w.Command1);
+        WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+        wall = Now() - start;
+        const CpuTime cpu1 = app.Cpu();
+        walls += wall;
+        cpu.mainThread += cpu1.mainThread - cpu0.mainThread;
+        cpu.process += cpu1.process - cpu0.process;
+        finish();
+    }
     Figure(name + ".nominal_s", nominal);
     Figure(name + ".wall_s", wall);
     Figure(name + ".wall_ratio", wall / nominal);
-    Figure(name + ".ui_thread_cpu_s", cpu1.mainThread - cpu0.mainThread);
-    Figure(name + ".ui_thread_cpu_pct", 100 * (cpu1.mainThread - cpu0.mainThread) / wall);
-    Figure(name + ".process_cpu_pct", 100 * (cpu1.process - cpu0.process) / wall);
+    Figure(name + ".ui_thread_cpu_s", cpu.mainThread / kRuns);
+    Figure(name + ".ui_thread_cpu_pct", 100 * cpu.mainThread / walls);
+    Figure(name + ".process_cpu_pct", 100 * cpu.process / walls);
 
     double idle = 0;
     {

@@ -38,22 +38,30 @@ void CountUpClock::Begin() {
 void CountUpClock::Wait(double units) {
     const double ticks = deadlines_.After(units) * 1e-9 * static_cast<double>(frequency_.QuadPart);
     const LONGLONG deadline = start_.QuadPart + static_cast<LONGLONG>(std::llround(ticks));
-    for (;;) {
-        ServiceMessages();
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        if (now.QuadPart >= deadline) return;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (now.QuadPart >= deadline) {
+        ServiceMessages();  // late already: still answer the system once
+        return;
+    }
+    // Messages are serviced as they arrive, not at every turn of the loop: each look at an empty
+    // queue costs a trip to the window manager, 100 times a count-up.
+    while (now.QuadPart < deadline) {
         const LONGLONG remaining100ns =
             std::max<LONGLONG>(1, (deadline - now.QuadPart) * 10'000'000 / frequency_.QuadPart);
         HANDLE timer = timer_.get();
         LARGE_INTEGER due;
         due.QuadPart = -remaining100ns;  // relative
+        DWORD woke;
         if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-            MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            woke = MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0 + 1) ServiceMessages();
         } else {
             const DWORD ms = static_cast<DWORD>((remaining100ns + 9'999) / 10'000);
-            MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            woke = MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0) ServiceMessages();
         }
+        QueryPerformanceCounter(&now);
     }
 }
 

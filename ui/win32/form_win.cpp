@@ -20,38 +20,6 @@ COLORREF Resolve(const forms::Color& color) {
     return color.systemIndex >= 0 ? GetSysColor(color.systemIndex) : RGB(color.r, color.g, color.b);
 }
 
-bool FontInstalled(const std::wstring& face) {
-    LOGFONTW query{};
-    query.lfCharSet = DEFAULT_CHARSET;
-    face.copy(query.lfFaceName, LF_FACESIZE - 1);
-    bool found = false;
-    HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(
-        screen, &query,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-            *reinterpret_cast<bool*>(found) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
-    return found;
-}
-
-// The installed face closest to the designed one. Chinese Windows has the Song and Hei faces;
-// elsewhere they may be missing, and a decorative face rarely is installed at all.
-std::wstring InstalledFace(std::u16string_view designed) {
-    std::vector<std::wstring> candidates{Wide(designed)};
-    if (designed == u"黑体") {
-        candidates.insert(candidates.end(), {L"SimHei", L"Microsoft YaHei", L"微软雅黑"});
-    } else {
-        candidates.insert(candidates.end(), {L"宋体", L"SimSun", L"NSimSun", L"Microsoft YaHei", L"微软雅黑"});
-    }
-    for (const std::wstring& face : candidates) {
-        if (FontInstalled(face)) return face;
-    }
-    return {};
-}
-
 // Splits a caption into lines that fit the width, breaking between any two characters, as
 // the captions are Chinese and have no spaces to break at.
 std::vector<std::wstring> WrapToWidth(HDC dc, const std::wstring& text, int width) {
@@ -97,18 +65,26 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     std::u16string Caption() const override { return caption; }
     void SetCaption(std::u16string_view text) override {
         caption = text;
-        if (hwnd) {
+        if (!hwnd) return;
+        if (IsOwnerDrawn()) {
+            // The window keeps the text for screen readers and WM_GETTEXT; we paint it. The
+            // controls' own WM_SETTEXT would paint at once, and Repaint paints again: twice the
+            // work for every number of the count-up.
+            DefWindowProcW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+            Invalidate();
+        } else {
             SetWindowTextW(hwnd, Wide(text).c_str());
-            InvalidateRect(hwnd, nullptr, FALSE);  // owner-drawn controls paint the new text
+            form.updatePending_ = true;
         }
     }
     void SetForeColor(forms::Color color) override {
         foreColor = color;
-        if (hwnd) InvalidateRect(hwnd, nullptr, FALSE);
+        if (hwnd) Invalidate();
     }
     void SetVisible(bool show) override {
         visible = show;
         if (!hwnd) return;
+        form.updatePending_ = true;
         const bool hadFocus = GetFocus() == hwnd;
         ShowWindow(hwnd, show ? SW_SHOWNA : SW_HIDE);
         // A hidden control cannot keep the keyboard focus: hand it on in tab order.
@@ -117,7 +93,20 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
         }
     }
 
+    // A transparent label is invalidated once until it is drawn: each invalidation is a trip to
+    // the window manager, and the count-up changes its colour and its number at every step.
+    void Invalidate() {
+        if (changed) return;
+        InvalidateRect(hwnd, nullptr, FALSE);
+        changed = IsTransparentLabel();
+        form.updatePending_ = form.updatePending_ || !changed;
+    }
+
     bool IsTransparentLabel() const { return design.kind == forms::ControlKind::Label && design.transparent; }
+    bool IsOwnerDrawn() const {
+        return IsTransparentLabel() || design.kind == forms::ControlKind::GraphicalButton ||
+               design.kind == forms::ControlKind::PictureBox;
+    }
 
     Form& form;
     const forms::ControlDesign& design;
@@ -126,6 +115,8 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     std::u16string caption;
     forms::Color foreColor;
     bool visible = true;
+    std::vector<Control*> beneath;  // transparent labels: the controls they lie on, bottom first
+    mutable bool changed = false;   // transparent labels: invalidated, not drawn since
 };
 
 Form::Form(Toolkit& toolkit, const forms::FormDesign& design) : toolkit_(toolkit), design_(design) {
@@ -261,6 +252,8 @@ void Form::ApplyDpi(UINT dpi) {
     auto oldFonts = std::move(fonts_);  // freed only after every control has its new font
     fonts_.clear();
     brushes_.clear();
+    pictureDc_.reset();  // each DC before the bitmap selected into it
+    canvasDc_.reset();
     picture_ = design_.backgroundPicture ? LoadPicture(toolkit_.Instance(), kBackgroundPicture, dpi) : Picture{};
 
     const auto loadIcon = [&](int size) {
@@ -272,8 +265,20 @@ void Form::ApplyDpi(UINT dpi) {
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
+    SIZE canvas{1, 1};  // room for the largest transparent label
     for (auto& c : controls_) {
         const RECT r = PixelRect(c->design.rect);
+        if (c->IsTransparentLabel()) {
+            canvas = {std::max(canvas.cx, r.right - r.left), std::max(canvas.cy, r.bottom - r.top)};
+            // The controls it lies on, from the bottom of the z-order up.
+            c->beneath.clear();
+            for (HWND below = GetWindow(c->hwnd, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
+                Control* other = ControlByHwnd(below);
+                const RECT theirs = other ? PixelRect(other->design.rect) : RECT{};
+                RECT overlap;
+                if (other && IntersectRect(&overlap, &r, &theirs)) c->beneath.insert(c->beneath.begin(), other);
+            }
+        }
         MoveWindow(c->hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
         const forms::Font& font = c->design.font.face.empty() ? design_.defaultFont : c->design.font;
         SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font)), FALSE);
@@ -281,6 +286,17 @@ void Form::ApplyDpi(UINT dpi) {
             boxIcon_ = loadIcon(std::max<int>(1, r.right - r.left - 2));  // inside the one-pixel border
         }
     }
+
+    // Made once here rather than at every paint: the count-up paints its label 100 times.
+    HDC screen = GetDC(hwnd_);
+    if (picture_.bitmap) {
+        pictureDc_.reset(CreateCompatibleDC(screen));
+        SelectObject(pictureDc_.get(), picture_.bitmap.get());
+    }
+    canvas_.reset(CreateCompatibleBitmap(screen, canvas.cx, canvas.cy));
+    canvasDc_.reset(CreateCompatibleDC(screen));
+    SelectObject(canvasDc_.get(), canvas_.get());
+    ReleaseDC(hwnd_, screen);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -291,15 +307,12 @@ HFONT Form::FontFor(const forms::Font& font) {
     LOGFONTW lf{};
     lf.lfHeight = FontHeight(font.hundredthsOfPoint, dpi_);
     lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = static_cast<BYTE>(font.charset);
     lf.lfQuality = CLEARTYPE_QUALITY;
-    std::wstring face = InstalledFace(font.face);
-    if (face.empty()) {
-        // No Chinese face at all: the system's own UI font, which links to one for the glyphs.
-        face = MessageFontForDpi(dpi_).lfFaceName;
-        lf.lfCharSet = DEFAULT_CHARSET;
-    }
-    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+    // A face that is not installed (the decorative one rarely is; Song and Hei may be missing
+    // outside China) is left to the font mapper: asked for the GB2312 character set, it picks an
+    // installed Chinese face of the same size, so the text never shows as boxes.
+    lf.lfCharSet = static_cast<BYTE>(font.charset);
+    Wide(font.face).copy(lf.lfFaceName, LF_FACESIZE - 1);
     unique_hfont created(CreateFontIndirectW(&lf));
     if (!created) created.reset(CreateFontIndirectW(&(lf = MessageFontForDpi(dpi_))));
     HFONT result = created.get();
@@ -343,7 +356,19 @@ void Form::SetEnabled(bool enabled) {
 // Every change of a control invalidates it; this paints all of that now, before returning.
 // Invalidating everything instead would make the name boxes flicker through the count-up.
 void Form::Repaint() {
-    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (!hwnd_) return;
+    // A changed transparent label (the count-up's number) is drawn straight onto the screen, and
+    // the rest of the window only updated when another control changed: through update regions,
+    // a step of the count-up cost Wine twice as much as drawing the number.
+    for (auto& c : controls_) {
+        if (!c->changed || !IsWindowVisible(c->hwnd)) continue;
+        HDC dc = GetDC(c->hwnd);
+        DrawTransparentLabel(*c, dc);
+        ReleaseDC(c->hwnd, dc);
+        ValidateRect(c->hwnd, nullptr);
+    }
+    if (updatePending_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    updatePending_ = false;
 }
 
 void Form::MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) {
@@ -373,46 +398,41 @@ void Form::Fire(const std::function<void()>& handler) {
 void Form::PaintBackground(HDC dc, POINT origin, SIZE size) {
     const RECT all{0, 0, size.cx, size.cy};
     FillRect(dc, &all, GetSysColorBrush(design_.backgroundPicture ? COLOR_WINDOW : COLOR_BTNFACE));
-    if (!picture_.bitmap) return;
-    unique_hdc pictureDc(CreateCompatibleDC(dc));
-    SelectGuard select(pictureDc.get(), picture_.bitmap.get());
-    BitBlt(dc, -origin.x, -origin.y, picture_.size.cx, picture_.size.cy, pictureDc.get(), 0, 0, SRCCOPY);
+    if (pictureDc_) BitBlt(dc, -origin.x, -origin.y, picture_.size.cx, picture_.size.cy, pictureDc_.get(), 0, 0, SRCCOPY);
 }
 
-void Form::DrawTransparentLabel(const Control& c, const DRAWITEMSTRUCT& item) {
-    const RECT& r = item.rcItem;
-    const SIZE size{r.right - r.left, r.bottom - r.top};
+void Form::DrawTransparentLabel(const Control& c, HDC dc) {
+    c.changed = false;
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    const SIZE size{r.right, r.bottom};
     POINT origin{0, 0};
-    MapWindowPoints(item.hwndItem, hwnd_, &origin, 1);
+    MapWindowPoints(c.hwnd, hwnd_, &origin, 1);
 
     // Drawn off screen and copied in one go, so the number never flickers as it counts.
-    unique_hdc memory(CreateCompatibleDC(item.hDC));
-    unique_hbitmap canvas(CreateCompatibleBitmap(item.hDC, size.cx, size.cy));
-    SelectGuard selectCanvas(memory.get(), canvas.get());
-    PaintBackground(memory.get(), origin, size);
+    const HDC memory = canvasDc_.get();
+    if (!memory) return;
+    PaintBackground(memory, origin, size);
 
     // Whatever lies beneath shows through: the controls lower in z-order that this label
     // overlaps (the About window's letter lies on the copyright line) draw themselves first.
-    for (HWND below = GetWindow(item.hwndItem, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
-        RECT theirs, overlap;
-        GetWindowRect(below, &theirs);
-        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&theirs), 2);
-        const RECT ours{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
-        if (!IsWindowVisible(below) || !IntersectRect(&overlap, &ours, &theirs)) continue;
+    for (const Control* below : c.beneath) {
+        if (!IsWindowVisible(below->hwnd)) continue;
+        const RECT theirs = PixelRect(below->design.rect);
         POINT previous;
-        SetViewportOrgEx(memory.get(), theirs.left - origin.x, theirs.top - origin.y, &previous);
-        SendMessageW(below, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
-        SetViewportOrgEx(memory.get(), previous.x, previous.y, nullptr);
+        SetViewportOrgEx(memory, theirs.left - origin.x, theirs.top - origin.y, &previous);
+        SendMessageW(below->hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        SetViewportOrgEx(memory, previous.x, previous.y, nullptr);
     }
 
-    SelectGuard selectFont(memory.get(), reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
-    SetBkMode(memory.get(), TRANSPARENT);
-    SetTextColor(memory.get(), Resolve(c.foreColor));
+    SelectGuard selectFont(memory, reinterpret_cast<HFONT>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, Resolve(c.foreColor));
     RECT text{0, 0, size.cx, size.cy};
     const std::wstring caption = Wide(c.caption);
-    DrawTextW(memory.get(), caption.c_str(), static_cast<int>(caption.size()), &text,
+    DrawTextW(memory, caption.c_str(), static_cast<int>(caption.size()), &text,
               DT_NOPREFIX | DT_WORDBREAK | (c.design.centered ? DT_CENTER : DT_LEFT));
-    BitBlt(item.hDC, r.left, r.top, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
 }
 
 void Form::DrawGraphicalButton(const Control& c, const DRAWITEMSTRUCT& item) {
@@ -526,8 +546,9 @@ void Form::OnCommand(int id, int code) {
     switch (c.design.kind) {
         case forms::ControlKind::Button:
         case forms::ControlKind::GraphicalButton:
-            // An owner-drawn button reports a quick second click as a double-click.
-            if (code == BN_CLICKED || code == BN_DOUBLECLICKED) Fire(c.onClick);
+            // An owner-drawn button reports a quick second click as a double-click. A hidden
+            // button takes no clicks, not even one posted by another program.
+            if ((code == BN_CLICKED || code == BN_DOUBLECLICKED) && IsWindowVisible(c.hwnd)) Fire(c.onClick);
             break;
         case forms::ControlKind::Label:
             if (code == STN_DBLCLK) Fire(c.onDblClick);
@@ -541,7 +562,7 @@ void Form::OnDrawItem(const DRAWITEMSTRUCT& item) {
     const Control* c = ControlByHwnd(item.hwndItem);
     if (!c) return;
     if (c->design.kind == forms::ControlKind::GraphicalButton) DrawGraphicalButton(*c, item);
-    if (c->IsTransparentLabel()) DrawTransparentLabel(*c, item);
+    if (c->IsTransparentLabel()) DrawTransparentLabel(*c, item.hDC);
     if (c->design.kind == forms::ControlKind::PictureBox) DrawIconBox(item);
 }
 
@@ -571,7 +592,10 @@ void Form::OnNcDestroy() {
     for (auto& c : controls_) c->hwnd = nullptr;
     fonts_.clear();
     brushes_.clear();
+    pictureDc_.reset();
+    canvasDc_.reset();
     picture_ = {};
+    canvas_.reset();
     bigIcon_.reset();
     smallIcon_.reset();
     boxIcon_.reset();

@@ -60,7 +60,7 @@ private:
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void OnNcDestroy();
     void DrawGraphicalButton(const Control& control, const DRAWITEMSTRUCT& item);
-    void DrawTransparentLabel(const Control& control, const DRAWITEMSTRUCT& item);
+    void DrawTransparentLabel(const Control& control, HDC dc);
     void DrawIconBox(const DRAWITEMSTRUCT& item);
 
     Toolkit& toolkit_;
@@ -70,11 +70,14 @@ private:
     HWND focus_ = nullptr;  // the control to give the focus back to when the window is activated
     UINT dpi_ = 96;
     bool unloading_ = false;
+    bool updatePending_ = false;  // a control other than a transparent label changed since Repaint
 
     // Per-DPI resources, made once and rebuilt when the DPI changes.
     std::map<FontKey, unique_hfont> fonts_;
     std::map<COLORREF, unique_hbrush> brushes_;
     Picture picture_;
+    unique_hbitmap canvas_;         // off-screen drawing of the transparent labels
+    unique_hdc pictureDc_, canvasDc_;  // after the bitmaps selected into them: destroyed first
     unique_hicon bigIcon_, smallIcon_, boxIcon_;
 };
 
