@@ -28,6 +28,15 @@ bool SameProcess(HWND window, DWORD pid) {
     return owner == pid;
 }
 
+
+std::wstring Caption(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+}  // namespace
+
 std::vector<HWND> TopWindows(DWORD pid) {
     struct Found {
         DWORD pid;
@@ -42,14 +51,6 @@ std::vector<HWND> TopWindows(DWORD pid) {
         reinterpret_cast<LPARAM>(&found));
     return found.windows;
 }
-
-std::wstring Caption(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-}  // namespace
 
 App* App::current = nullptr;
 
@@ -492,36 +493,20 @@ CpuTime App::Cpu() const {
     return cpu;
 }
 
-double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::wstring command = L"\"" + exe + L"\"";
-    const double start = Now();
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info)) {
-        Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
-    }
-    double painted = 0;
-    for (;;) {
-        HWND found = nullptr;
-        for (HWND window : TopWindows(info.dwProcessId)) {
-            if (ClassOf(window) == windowClass) found = window;
-        }
-        DWORD_PTR result;
-        if (found && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, 10'000, &result)) {
-            painted = Now();
-            break;
-        }
-        if (Now() - start > 30) break;
-        Sleep(1);
-    }
-    TerminateProcess(info.hProcess, 0);
-    WaitForSingleObject(info.hProcess, 5000);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    if (painted == 0) Fail("no window of class " + Utf8(windowClass) + " from " + Utf8(exe) + " within 30 s");
-    return painted - start;
+void BeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!set || !set(reinterpret_cast<HANDLE>(-4) /* per monitor v2 */)) SetProcessDPIAware();
+}
+
+std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score) {
+    return std::to_string(count) + ",\"" + boy + "\",\"" + girl + "\"," + score + "\r\n";
+}
+
+void OnceMore(const MainWindow& w) {
+    Click(w.Command4);
+    WaitFor([&] { return Visible(w.Command1); }, "once more to bring back the start button");
 }
 
 }  // namespace e2e

@@ -159,10 +159,40 @@ class App {
     friend void Fail(const std::string&);
 };
 
-// Seconds from CreateProcess to the first paint of the program's window of class `windowClass`:
-// the window is visible and its thread answers WM_NULL, which it can only do once the synchronous
-// UpdateWindow after ShowWindow has returned and the thread waits for messages. The program is
-// then ended by its handle.
-double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass);
+// --- The main window ---------------------------------------------------------------------------
+
+constexpr std::wstring_view kStart = L"开始测试";  // the start button after its first press
+
+inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
+
+// A love.dll record as the program writes it.
+std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score);
+
+// The main window's controls, found by class and designed place.
+struct MainWindow {
+    MainWindow(HWND form, UINT dpi)
+        : form(form),
+          dpi(dpi),
+          Text1(Control(form, L"Edit", FromTwips(330, 1875, 915, 345, dpi))),
+          Text2(Control(form, L"Edit", FromTwips(3240, 1215, 870, 315, dpi))),
+          Label4(Control(form, L"Static", FromTwips(1620, 1575, 1080, 615, dpi))),
+          Command1(Control(form, L"Button", FromTwips(1320, 2400, 1590, 405, dpi))),
+          Command2(Control(form, L"Button", FromTwips(4365, 3225, 105, 120, dpi))),
+          Command3(Control(form, L"Button", FromTwips(1410, 2295, 510, 570, dpi))),
+          Command4(Control(form, L"Button", FromTwips(2400, 2310, 525, 555, dpi))) {}
+    HWND form;
+    UINT dpi;
+    HWND Text1, Text2, Label4, Command1, Command2, Command3, Command4;
+
+    RECT LabelOnScreen() const { return ScreenRectOfClient(Label4); }
+};
+
+void OnceMore(const MainWindow& w);
+
+// Sees the screen in real pixels, as the program does (per-monitor DPI aware).
+void BeDpiAware();
+
+// The visible top-level windows of a process.
+std::vector<HWND> TopWindows(DWORD pid);
 
 }  // namespace e2e

@@ -1,0 +1,217 @@
+// Figures for bench.sh from the real Tamsory.exe under Wine, printed as "figure <name> <value>":
+// the count-up's wall time, processor time and longest wait of a message, and start-up to first
+// paint against a program with one empty window.
+//   wine_bench <Tamsory.exe> <artifacts folder> bench [count-up cost|start-up cost]
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+#include "ui/pacing.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring g_exe;
+
+void Figure(const std::string& name, double value) {
+    std::printf("figure %s %.6g\n", name.c_str(), value);
+    std::fflush(stdout);
+}
+
+// The nominal length of a count-up in delay units, by the rules of ui/pacing.h: the designed
+// waits up to 100, then at most kOverrunFrames frames within kOverrunBudget.
+double NominalUnits(int last) {
+    double delay = pacing::kFirstStepDelay, units = 0;
+    for (int n = 1; n <= std::min(last, 100); ++n) {
+        if (n > pacing::kSlowDownAfter) delay *= pacing::kDelayGrowth;
+        units += std::floor(delay);
+    }
+    const int frames = std::min(std::max(last - 100, 0), pacing::kOverrunFrames);
+    for (int frame = 1; frame <= frames; ++frame) {
+        delay *= pacing::kDelayGrowth;
+        units += std::min(std::floor(delay), std::floor(pacing::kOverrunBudget / frames));
+    }
+    return units;
+}
+
+// Answers WM_NULL round trips to a window from a thread of its own, and keeps the longest.
+class Pinger {
+  public:
+    explicit Pinger(HWND window) : window_(window), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+    ~Pinger() {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    double Longest() const { return longest_; }
+    long Count() const { return count_; }
+
+  private:
+    static DWORD WINAPI Run(void* self) {
+        auto& p = *static_cast<Pinger*>(self);
+        while (!p.stop_) {
+            DWORD_PTR result;
+            const double start = Now();
+            SendMessageTimeoutW(p.window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            p.longest_ = std::max(p.longest_.load(), Now() - start);
+            ++p.count_;
+            Sleep(1);
+        }
+        return 0;
+    }
+    HWND window_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<double> longest_ = 0;
+    std::atomic<long> count_ = 0;
+    HANDLE thread_;
+};
+
+// The count-up to `score`, twice: first alone, for its wall time and the processor time of the
+// program's UI thread; then with WM_NULL pings, for the longest wait of a message. The driver
+// meanwhile only enumerates windows, which sends the program nothing.
+void CountUpCost(int score) {
+    App app(g_exe, "bench-" + std::to_string(score), Record(1, "Tom", "Ann", std::to_string(score)));
+    MainWindow w(app.main, 96);
+    SetText(w.Text1, L"Tom");
+    SetText(w.Text2, L"Ann");
+    const bool verdict = score <= 100;
+    const auto ended = [&] { return verdict ? app.MessageBox().has_value() : Visible(w.Command4); };
+    const auto finish = [&] {
+        if (verdict) PostMessageW(app.MessageBox()->hwnd, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return Visible(w.Command4) && Text(w.Command1) == kStart; }, "the end of the test");
+        OnceMore(w);
+    };
+    const std::string name = "countup." + std::to_string(score);
+    const double nominal = NominalUnits(score) * pacing::kNanosecondsPerUnit * 1e-9;
+
+    // Five count-ups, since Wine counts thread time in 10 ms steps: the share is summed over them.
+    constexpr int kRuns = 5;
+    double wall = 0, walls = 0;
+    CpuTime cpu;
+    for (int run = 0; run < kRuns; ++run) {
+        const CpuTime cpu0 = app.Cpu();
+        const double start = Now();
+        Click(w.Command1);
+        WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+        wall = Now() - start;
+        const CpuTime cpu1 = app.Cpu();
+        walls += wall;
+        cpu.mainThread += cpu1.mainThread - cpu0.mainThread;
+        cpu.process += cpu1.process - cpu0.process;
+        finish();
+    }
+    Figure(name + ".nominal_s", nominal);
+    Figure(name + ".wall_s", wall);
+    Figure(name + ".wall_ratio", wall / nominal);
+    Figure(name + ".ui_thread_cpu_s", cpu.mainThread / kRuns);
+    Figure(name + ".ui_thread_cpu_pct", 100 * cpu.mainThread / walls);
+    Figure(name + ".process_cpu_pct", 100 * cpu.process / walls);
+
+    double idle = 0;
+    {
+        Pinger pinger(app.main);
+        Sleep(1000);
+        idle = pinger.Longest();
+    }
+    Pinger pinger(app.main);
+    Click(w.Command1);
+    WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+    const double longest = pinger.Longest();
+    const long pings = pinger.Count();
+    Figure(name + ".longest_gap_ms", 1000 * longest);
+    Figure(name + ".idle_longest_gap_ms", 1000 * idle);
+    Figure(name + ".pings", pings);
+    finish();
+}
+
+void CountUpCosts() {
+    for (int score : {100, 81, 150}) CountUpCost(score);
+}
+
+// Seconds from CreateProcess to the first paint of the program's window of class `windowClass`:
+// the window is visible and its thread answers WM_NULL, which it can only do once the synchronous
+// UpdateWindow after ShowWindow has returned and the thread waits for messages. The program is
+// then ended by its handle.
+double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + exe + L"\"";
+    const double start = Now();
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
+        Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    double painted = 0;
+    for (;;) {
+        HWND found = nullptr;
+        for (HWND window : TopWindows(info.dwProcessId)) {
+            if (ClassOf(window) == windowClass) found = window;
+        }
+        DWORD_PTR result;
+        if (found && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, 10'000, &result)) {
+            painted = Now();
+            break;
+        }
+        if (Now() - start > 30) break;
+        Sleep(1);
+    }
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    if (painted == 0) Fail("no window of class " + Utf8(windowClass) + " from " + Utf8(exe) + " within 30 s");
+    return painted - start;
+}
+
+// Start-up to first paint, Tamsory.exe against a program with one empty window, run by turns.
+void StartUpCost() {
+    wchar_t minimal[MAX_PATH] = {};
+    Check(GetEnvironmentVariableW(L"TAMSORY_MINIMAL_EXE", minimal, MAX_PATH) > 0, "TAMSORY_MINIMAL_EXE is not set");
+    App folder(g_exe, "bench-start");  // a folder holding love.dll, as after the first start
+    const int runs = 15;
+    std::vector<double> tamsory, floor, ratios;
+    StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm");  // warm both up, uncounted
+    StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal");
+    for (int i = 0; i < runs; ++i) {
+        tamsory.push_back(StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm"));
+        Sleep(200);
+        floor.push_back(StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal"));
+        Sleep(200);
+        ratios.push_back(tamsory.back() / floor.back());
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    Figure("startup.runs", runs);
+    Figure("startup.tamsory_median_ms", 1000 * median(tamsory));
+    Figure("startup.minimal_median_ms", 1000 * median(floor));
+    Figure("startup.ratio_median", median(ratios));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::pair<const char*, void (*)()> figures[] = {{"count-up cost", CountUpCosts},
+                                                          {"start-up cost", StartUpCost}};
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: wine_bench <Tamsory.exe> <artifacts folder> bench [case]\n");
+        return 2;
+    }
+    BeDpiAware();
+    g_exe = argv[1];
+    SetArtifactDir(argv[2]);
+    for (const auto& [name, run] : figures) {
+        if (argc == 5 && Wide(name) != argv[4]) continue;
+        const double start = Now();
+        run();
+        std::printf("ok   %s (%.1f s)\n", name, Now() - start);
+        std::fflush(stdout);
+    }
+    return 0;
+}
