@@ -677,20 +677,15 @@ void HandEdited() {
     const double normal = TimedTest(app, w, std::nullopt, "the initial record");
     const std::size_t peakBefore = app.PeakWorkingSet();
 
-    std::string garbage(64 * 1024, '\0');
-    std::uint32_t seed = 12345;
-    for (char& c : garbage) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    garbage[0] = '\x01';  // no byte-order mark, no number
+    // Garbage and names past the limits are the fuzzer's and the unit tests' business; here the
+    // sizes that could cost time or memory.
     const struct {
         const char* name;
         std::string bytes;
-        std::optional<std::wstring_view> error;
+        std::wstring_view error;
     } files[] = {
         {"a file over 10 MB", "1,\"Tom\",\"Mary\",50\r\n" + std::string(10'500'000, 'x'),
          L"love.dll 超过 1 MB，太大了，没有读取。"},
-        // Within the format's limits: a name longer than a name box can hold never matches.
-        {"a 1 MB name", "1,\"" + std::string(1'000'000, 'a') + "\",\"Mary\",50\r\n", std::nullopt},
-        {"binary garbage", garbage, L"love.dll 里的作弊个数不是数字。"},
         {"a pair count of 32767", "32767,\"Tom\",\"Mary\",50\r\n", L"love.dll 里的作弊个数超过了 100。"},
     };
     for (const auto& file : files) {
@@ -784,19 +779,6 @@ void ReadOnlyFolderWithFile() {
     RunTest(app, w, L"Tom", L"Ann", L"85", kVerdict80);
 }
 
-// love.dll itself read-only while the editor is open: refused, intact; writable again, saved.
-void ReadOnlyFile() {
-    const std::string rigged = Record(1, "Tom", "Ann", "85");
-    App app(g_exe, "ro-file", StartOptions{.loveDll = rigged, .parent = FaultsDir()});
-    MainWindow w(app.main, 96);
-    const EditorWindow editor = OpenEditor(app, w);
-    SetImmutable(app.LoveDllPath(), true);
-    ExpectSaveRefused(app, w, editor, "with love.dll read-only");
-    CheckLoveDll(app, rigged, "after a save refused with love.dll read-only");
-    app.CheckFolderHoldsOnlyLoveDll();
-    SetImmutable(app.LoveDllPath(), false);
-    SaveWorks(app, w, editor, "after love.dll was writable again");
-}
 
 }  // namespace
 
@@ -819,8 +801,7 @@ int wmain(int argc, wchar_t** argv) {
           {"hand-edited files", HandEdited}}},
         {L"faults_readonly",
          {{"a read-only folder", ReadOnlyFolder},
-          {"a read-only folder with love.dll", ReadOnlyFolderWithFile},
-          {"love.dll read-only", ReadOnlyFile}}},
+          {"a read-only folder with love.dll", ReadOnlyFolderWithFile}}},
     };
     if ((argc != 4 && argc != 5) || !suites.count(argv[3])) {
         std::fprintf(stderr,
