@@ -96,10 +96,10 @@ show what a ratio is made of. Run \`./bench.sh\` to measure again.
 
 ## The count-up in the real exe under Wine
 
-A rigged love.dll (\`1,"Tom","Ann",N\`) makes Tamsory count to N. Each count-up runs twice in
-one program: first alone, for the wall time from the posted click on the start button to the
-verdict (to the exit and once-more buttons for 150, which has no verdict) and the processor time
-of the UI thread; then while another thread of the driver sends WM_NULL to the main window
+A rigged love.dll (\`1,"Tom","Ann",N\`) makes Tamsory count to N. Each count-up runs six times in
+one program: five times alone, for the wall time from the posted click on the start button to
+the verdict (to the exit and once-more buttons for 150, which has no verdict) and the processor
+time of the UI thread summed over the five; then once while another thread of the driver sends WM_NULL to the main window
 again and again (SendMessageTimeoutW, 1 ms apart), for the longest round trip: the longest the
 program left its message queue unserviced. "Idle" is the same for one second before the click.
 
@@ -112,7 +112,7 @@ ${countup_rows}
 Processor time is GetThreadTimes on the program's main thread (its handle from CreateProcess).
 Under Wine GetProcessTimes on another process is unreliable (it has reported 0.08 s for a
 thread that spun 2.8 s), so it is not used; Wine reads thread times from Linux in 10 ms ticks,
-so each CPU figure is good to ±0.01 s. What Wine's server and the X server do on the program's
+so the share is good to about ±0.2 points (±0.01 s over five count-ups). What Wine's server and the X server do on the program's
 behalf is not counted.
 
 Command: \`${cmd_wine}\`
