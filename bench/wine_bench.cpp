@@ -197,21 +197,11 @@ void StartUpCost() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::pair<const char*, void (*)()> figures[] = {{"count-up cost", CountUpCosts},
-                                                          {"start-up cost", StartUpCost}};
+    const std::vector<Case> figures{{"count-up cost", CountUpCosts}, {"start-up cost", StartUpCost}};
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: wine_bench <Tamsory.exe> <artifacts folder> bench [case]\n");
         return 2;
     }
-    BeDpiAware();
     g_exe = argv[1];
-    SetArtifactDir(argv[2]);
-    for (const auto& [name, run] : figures) {
-        if (argc == 5 && Wide(name) != argv[4]) continue;
-        const double start = Now();
-        run();
-        std::printf("ok   %s (%.1f s)\n", name, Now() - start);
-        std::fflush(stdout);
-    }
-    return 0;
+    return RunCases(argv[2], figures, argc == 5 ? argv[4] : nullptr);
 }

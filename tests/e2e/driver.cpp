@@ -772,7 +772,7 @@ void ReadOnlyFolderWithFile() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::map<std::wstring, std::vector<std::pair<const char*, void (*)()>>> suites{
+    const std::map<std::wstring, std::vector<Case>> suites{
         {L"main",
          {{"start-up", StartUp},
           {"empty names", EmptyNames},
@@ -798,15 +798,6 @@ int wmain(int argc, wchar_t** argv) {
                      "[case]\n");
         return 2;
     }
-    BeDpiAware();
     g_exe = argv[1];
-    SetArtifactDir(argv[2]);
-    for (const auto& [name, run] : suites.at(argv[3])) {
-        if (argc == 5 && Wide(name) != argv[4]) continue;
-        const double start = Now();
-        run();
-        std::printf("ok   %s (%.1f s)\n", name, Now() - start);
-        std::fflush(stdout);
-    }
-    return 0;
+    return RunCases(argv[2], suites.at(argv[3]), argc == 5 ? argv[4] : nullptr);
 }

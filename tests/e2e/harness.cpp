@@ -493,11 +493,25 @@ CpuTime App::Cpu() const {
     return cpu;
 }
 
-void BeDpiAware() {
+// Sees the screen in real pixels, as the program does (per-monitor DPI aware).
+static void BeDpiAware() {
     using SetContext = BOOL(WINAPI*)(HANDLE);
     const auto set = reinterpret_cast<SetContext>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
     if (!set || !set(reinterpret_cast<HANDLE>(-4) /* per monitor v2 */)) SetProcessDPIAware();
+}
+
+int RunCases(const std::wstring& artifacts, const std::vector<Case>& cases, const wchar_t* only) {
+    BeDpiAware();
+    SetArtifactDir(artifacts);
+    for (const auto& [name, run] : cases) {
+        if (only && Wide(name) != only) continue;
+        const double start = Now();
+        run();
+        std::printf("ok   %s (%.1f s)\n", name, Now() - start);
+        std::fflush(stdout);
+    }
+    return 0;
 }
 
 std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score) {

@@ -189,8 +189,10 @@ struct MainWindow {
 
 void OnceMore(const MainWindow& w);
 
-// Sees the screen in real pixels, as the program does (per-monitor DPI aware).
-void BeDpiAware();
+// Runs the cases in order (only the one named `only`, if given) with `artifacts` for their
+// screenshots, each reported with its time; a failing case ends the process. Returns 0.
+using Case = std::pair<const char*, void (*)()>;
+int RunCases(const std::wstring& artifacts, const std::vector<Case>& cases, const wchar_t* only);
 
 // The visible top-level windows of a process.
 std::vector<HWND> TopWindows(DWORD pid);
