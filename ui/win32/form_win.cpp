@@ -50,6 +50,7 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
         caption = design.caption;
         foreColor = design.foreColor.value_or(forms::Color::System(forms::kButtonTextColor));
         visible = true;
+        changed = false;
     }
 
     // Text box
