@@ -150,6 +150,8 @@ class App {
     // Bytes; through kernel32's K32GetProcessMemoryInfo, which Wine answers for other processes.
     std::size_t PeakWorkingSet() const;
     DWORD ThreadId() const { return info_.dwThreadId; }
+    HANDLE Process() const { return info_.hProcess; }
+    HANDLE Thread() const { return info_.hThread; }  // the program's main (UI) thread
 
     static App* current;  // the one to kill when a check fails
 
