@@ -1,81 +1,32 @@
-// The end-to-end driver's toolbox: start Tamsory.exe in a fresh folder, find its windows and
-// controls, drive them with real messages and real mouse input, read their state, grab the
-// screen. Every wait has a timeout; any failure prints, saves a screenshot, kills the program
-// by its process handle and ends the driver with a non-zero code.
+// The end-to-end toolbox, shared with bench/wine_bench.cpp: starts Tamsory.exe in a fresh folder,
+// finds its windows and controls, drives them with real messages and input, reads their state
+// and the screen. Every wait has a timeout; a failure prints, saves a screenshot, kills the
+// program and ends the driver with exit code 1.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
-#include <functional>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace e2e {
 
-constexpr DWORD kTimeout = 10'000;  // ms; Wine can be slow to show a window
+inline std::wstring g_artifacts = L".";
+inline HANDLE g_program = nullptr;  // killed when a check fails
 
-// --- Failing and checking --------------------------------------------------------------------
-
-void SetArtifactDir(std::wstring dir);
-[[noreturn]] void Fail(const std::string& what);
-inline void Check(bool ok, const std::string& what) {
-    if (!ok) Fail(what);
+inline std::string Utf8(std::wstring_view text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
 }
-std::string Utf8(std::wstring_view text);
-std::wstring Wide(std::string_view utf8);
-std::string Quote(std::wstring_view text);  // for messages: "text" in UTF-8
-std::string Bytes(std::string_view bytes);  // for messages: printable, with \r \n \xNN escapes
-
-// Polls `probe` every few milliseconds until it yields something truthy, and returns that.
-template <typename Probe>
-auto WaitFor(Probe probe, const std::string& what, DWORD timeoutMs = kTimeout) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (auto result = probe()) return result;
-        if (GetTickCount64() > deadline)
-            Fail("timed out after " + std::to_string(timeoutMs) + " ms waiting for " + what);
-        Sleep(5);
-    }
-}
-
-// Seconds on a steady high-resolution clock.
-double Now();
-
-// --- Geometry --------------------------------------------------------------------------------
-
-struct Rect {
-    int x, y, w, h;
-    bool operator==(const Rect&) const = default;
-};
-std::string ToString(const Rect& r);
-// A design rectangle in twips as the program lays it out: edges scaled, so touching controls touch.
-Rect FromTwips(int left, int top, int width, int height, UINT dpi);
-Rect ClientRect(HWND window);  // size only, at 0,0
-POINT ClientToScreenPoint(HWND window, int x, int y);
-RECT ScreenRectOfClient(HWND window);
-
-// --- Reading and driving controls ------------------------------------------------------------
-
-std::wstring ClassOf(HWND window);
-std::wstring Text(HWND window);  // WM_GETTEXT, answered by the program even while it counts up
-void SetText(HWND window, std::wstring_view text);
-void Type(HWND edit, std::wstring_view chars);  // posted WM_CHAR, as typing gives
-void Click(HWND button);                        // posted BM_CLICK: never blocks on a modal box
-// The child of `parent` of window class `cls` at `where` in the parent's client area.
-HWND Control(HWND parent, std::wstring_view cls, const Rect& where);
-
-// Real mouse input at client coordinates of `window`, through the system's input queue, so that
-// the program's own hit-testing decides which control gets it.
-void MouseClick(HWND window, int x, int y, bool doubleClick = false);
-// A point of the window's close box in screen coordinates, found by asking the window.
-POINT CloseBoxPoint(HWND window);
-void ClickCloseBox(HWND window);
-void ClickAt(POINT screen);  // at once, whatever is under the point
-
-// --- Screen ----------------------------------------------------------------------------------
+inline std::string Quote(std::wstring_view text) { return std::string(1, '"') + Utf8(text) + '"'; }
 
 struct Image {
     int w = 0, h = 0;
@@ -83,120 +34,308 @@ struct Image {
     std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * w + x]; }
     bool operator==(const Image&) const = default;
 };
-Image Grab(const RECT& screen);
-// The picture once painting has finished: two grabs a moment apart agree.
-Image Settled(const RECT& screen);
-void SaveShot(const std::string& name, const RECT& screen);  // <artifacts>/<name>.bmp
-RECT WindowRectOf(HWND window);
+
+// The screen's pixels in `r`, optionally with `icon` drawn over them.
+inline Image Grab(const RECT& r, HICON icon = nullptr) {
+    Image image{r.right - r.left, r.bottom - r.top, {}};
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), image.w, -image.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, image.w, image.h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    if (icon) DrawIconEx(memory, 0, 0, icon, image.w, image.h, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    image.pixels.assign(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + image.w * image.h);
+    for (auto& px : image.pixels) px &= 0xFFFFFF;
+    DeleteObject(SelectObject(memory, old));
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+// The pixels once painting has finished: two grabs a moment apart agree.
+inline Image Settled(const RECT& r) {
+    Image last = Grab(r);
+    for (int tries = 0; tries < 50; ++tries) {
+        Sleep(60);
+        Image now = Grab(r);
+        if (now == last) break;
+        last = std::move(now);
+    }
+    return last;
+}
+
+// <artifacts>\<name>.bmp
+inline void SaveShot(const std::wstring& name, const RECT& r) {
+    const Image image = Settled(r);
+    BITMAPINFOHEADER header{sizeof header, image.w, -image.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof file + sizeof header};
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(image.pixels.size() * 4);
+    if (FILE* out = _wfopen((g_artifacts + L"\\" + name + L".bmp").c_str(), L"wb")) {
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(&header, sizeof header, 1, out);
+        std::fwrite(image.pixels.data(), 4, image.pixels.size(), out);
+        std::fclose(out);
+    }
+}
+
+[[noreturn]] inline void Fail(const std::string& what) {
+    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+    SaveShot(L"failure", {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    if (g_program) TerminateProcess(g_program, 99);
+    std::exit(1);
+}
+inline void Check(bool ok, const std::string& what) {
+    if (!ok) Fail(what);
+}
+
+// Polls `probe` until it yields something truthy, and returns that.
+template <typename Probe>
+auto WaitFor(Probe probe, const std::string& what, DWORD timeoutMs = 10'000) {
+    for (const ULONGLONG deadline = GetTickCount64() + timeoutMs;; Sleep(5)) {
+        if (auto result = probe()) return result;
+        if (GetTickCount64() > deadline) Fail("timed out waiting for " + what);
+    }
+}
+
+inline double Now() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// --- Windows and controls --------------------------------------------------------------------
+
+// A message the program must answer within 5 s, even while it counts up.
+inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+        Fail(std::string("the program did not answer message ") + std::to_string(message));
+    return static_cast<LRESULT>(result);
+}
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+inline std::wstring Text(HWND window) {
+    std::wstring text(static_cast<size_t>(Send(window, WM_GETTEXTLENGTH)) + 64, L'\0');  // room for a count-up
+    text.resize(static_cast<size_t>(Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+inline void SetText(HWND window, const std::wstring& text) {
+    Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+inline void Type(HWND edit, std::wstring_view chars) {
+    for (wchar_t c : chars) PostMessageW(edit, WM_CHAR, c, 1);
+}
+inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
+
+// A window's client area (or whole window) in screen coordinates.
+inline RECT ScreenRect(HWND window, bool client = true) {
+    RECT r{};
+    if (!client) return GetWindowRect(window, &r), r;
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The child of `form` of class `cls` where the program lays out the design rectangle in twips.
+inline HWND Control(HWND form, const wchar_t* cls, int left, int top, int width, int height, UINT dpi) {
+    const auto px = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
+    const RECT want{px(left), px(top), px(left + width), px(top + height)};
+    std::string seen;
+    for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r = ScreenRect(child, false);
+        MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+        if (EqualRect(&r, &want) && lstrcmpiW(ClassOf(child).c_str(), cls) == 0) return child;
+        seen += std::string(" ") + Utf8(ClassOf(child)) + "@" + std::to_string(r.left) + "," + std::to_string(r.top);
+    }
+    Fail(std::string("no ") + Utf8(cls) + " at " + std::to_string(want.left) + "," + std::to_string(want.top) +
+         " among" + seen);
+}
+
+// Real mouse input through the system's queue, so that the program's own hit-testing decides.
+// Each event carries its position: under Wine a bare click may land where the X pointer was.
+inline void ClickAt(POINT p, bool twice = false) {
+    SetCursorPos(p.x, p.y);
+    INPUT input[2] = {};
+    for (INPUT& i : input) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = static_cast<LONG>((2 * p.x + 1) * 32768LL / GetSystemMetrics(SM_CXSCREEN));
+        i.mi.dy = static_cast<LONG>((2 * p.y + 1) * 32768LL / GetSystemMetrics(SM_CYSCREEN));
+        i.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    input[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    for (int n = 0; n < (twice ? 2 : 1); ++n, Sleep(50)) SendInput(2, input, sizeof(INPUT));
+}
+// The middle of a window's close box, found by asking the window.
+inline POINT CloseBox(HWND window) {
+    const RECT frame = ScreenRect(window, false);
+    const int y = (frame.top + ScreenRect(window).top) / 2;
+    int first = -1, last = -1;
+    for (int x = frame.right - 1; x > frame.left && (last < 0 || first == x + 1); --x) {
+        if (Send(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTCLOSE) continue;
+        if (last < 0) last = x;
+        first = x;
+    }
+    Check(last >= 0, "no close box");
+    return {(first + last) / 2, y};
+}
+
+inline std::vector<HWND> TopWindows(DWORD pid) {
+    std::pair<DWORD, std::vector<HWND>> found{pid, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& [pid, windows] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == pid && IsWindowVisible(window)) windows.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.second;
+}
 
 // --- The program under test ------------------------------------------------------------------
 
-// Seconds of processor time. Under Wine, GetProcessTimes on another process reports far too
-// little (0.08 s for a thread that spun 2.8 s); GetThreadTimes on its threads is right.
-struct CpuTime {
-    double process = 0, mainThread = 0;
-};
-
-struct Box {
+struct Box {  // a message box of the program
     HWND hwnd;
     std::wstring title, text;
     HWND owner;
 };
 
-// How App starts the program.
-struct StartOptions {
-    std::optional<std::string> loveDll{};  // written into the new folder first
-    std::wstring parent{};                 // where to make the folder; empty: the temp folder
-    std::function<void(const std::wstring& folder)> beforeStart{};  // e.g. make the folder read-only
-    bool waitForMain = true;  // false when a message box comes before the main window
-};
+// A love.dll record as the program writes it.
+inline std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score) {
+    return std::to_string(count) + ",\"" + boy + "\",\"" + girl + "\"," + score + "\r\n";
+}
 
+// Tamsory.exe started in a new folder of its own, with `loveDll` written there first.
 class App {
   public:
-    // Starts Tamsory.exe in a new folder of its own, with `loveDll` written there first.
-    App(const std::wstring& exe, const std::string& caseName, std::optional<std::string> loveDll = std::nullopt);
-    App(const std::wstring& exe, const std::string& caseName, const StartOptions& options);
-    ~App();
+    App(const std::wstring& exe, const std::string& name, std::optional<std::string> loveDll = std::nullopt) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = temp + std::to_wstring(GetTickCount64()) + L"-" + std::wstring(name.begin(), name.end());
+        Check(CreateDirectoryW(folder_.c_str(), nullptr), std::string("cannot create ") + Utf8(folder_));
+        if (loveDll) {
+            FILE* file = _wfopen(LoveDllPath().c_str(), L"wb");
+            Check(file && std::fwrite(loveDll->data(), 1, loveDll->size(), file) == loveDll->size(), "love.dll");
+            std::fclose(file);
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        std::wstring command = L"\"" + exe + L"\"";
+        Check(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                             &startup, &info_),
+              std::string("cannot start ") + Utf8(exe));
+        g_program = info_.hProcess;
+        main = WaitFor([&] { return Window(L"Tamsory"); }, "the main window", 30'000);
+    }
+    ~App() {
+        TerminateProcess(info_.hProcess, 0);
+        WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+        DeleteFileW(LoveDllPath().c_str());
+        RemoveDirectoryW(folder_.c_str());
+        g_program = nullptr;
+    }
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    HWND main = nullptr;
-    HWND WaitMain();  // after StartOptions::waitForMain = false
-
-    const std::wstring& Folder() const { return dir_; }
-    std::wstring LoveDllPath() const { return dir_ + L"\\love.dll"; }
-    std::string LoveDll() const;
-    void WriteLoveDll(std::string_view bytes) const;
-    void RemoveLoveDll() const;
-    // Checks that the program left nothing in its folder but love.dll.
-    void CheckFolderHoldsOnlyLoveDll() const;
-
-    // The visible top-level window of the program with this caption, or null.
-    HWND Window(std::wstring_view caption) const;
-    HWND WaitWindow(std::wstring_view caption) const;
-    void WaitGone(HWND window, const std::string& what) const;
-
-    // Message boxes: the program's visible standard dialog, if any.
-    std::optional<Box> MessageBox() const;
-    Box WaitBox() const;
-    // Waits for a box with this title and text, checks its owner, closes it with OK.
-    void Answer(std::wstring_view title, std::wstring_view text, HWND owner) const;
-    // Fails if a box appears within `ms`.
-    void CheckNoBoxFor(DWORD ms, const std::string& after) const;
-
-    bool Alive() const;
-    DWORD WaitExit() const;  // the exit code
-    CpuTime Cpu() const;
-    // Bytes; through kernel32's K32GetProcessMemoryInfo, which Wine answers for other processes.
-    std::size_t PeakWorkingSet() const;
-    DWORD ThreadId() const { return info_.dwThreadId; }
+    const std::wstring& Folder() const { return folder_; }
+    std::wstring LoveDllPath() const { return folder_ + L"\\love.dll"; }
+    std::string LoveDll() const {
+        std::string bytes(4096, '\0');
+        FILE* file = _wfopen(LoveDllPath().c_str(), L"rb");
+        Check(file, "love.dll is missing");
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        std::fclose(file);
+        return bytes;
+    }
     HANDLE Process() const { return info_.hProcess; }
     HANDLE Thread() const { return info_.hThread; }  // the program's main (UI) thread
+    DWORD ThreadId() const { return info_.dwThreadId; }
+    bool Alive() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
-    static App* current;  // the one to kill when a check fails
+    // The program's visible window with this caption (not a message box), or null.
+    HWND Window(std::wstring_view caption) const {
+        for (HWND window : TopWindows(info_.dwProcessId)) {
+            wchar_t text[256] = {};
+            GetWindowTextW(window, text, 256);
+            if (text == caption && ClassOf(window) != L"#32770") return window;
+        }
+        return nullptr;
+    }
+    HWND WaitWindow(std::wstring_view caption) const {
+        return WaitFor([&] { return Window(caption); }, std::string("the window ") + Quote(caption));
+    }
+    // The program's message box, if one is up.
+    std::optional<Box> MessageBox() const {
+        for (HWND window : TopWindows(info_.dwProcessId)) {
+            HWND text = GetDlgItem(window, 0xFFFF);  // Windows' id for the text; Wine's is 100
+            if (ClassOf(window) != L"#32770" || !(text || (text = GetDlgItem(window, 100)))) continue;
+            wchar_t title[256] = {};
+            GetWindowTextW(window, title, 256);
+            return Box{window, title, Text(text), GetWindow(window, GW_OWNER)};
+        }
+        return std::nullopt;
+    }
+    Box WaitBox() const {
+        return *WaitFor([&] { return MessageBox(); }, "a message box");
+    }
+    // Closes the box with OK and waits until it is gone.
+    static void Close(const Box& box) {
+        PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return !IsWindow(box.hwnd) || !Visible(box.hwnd); }, "the message box to close");
+    }
+
+    HWND main = nullptr;
 
   private:
-    std::wstring dir_;
+    std::wstring folder_;
     PROCESS_INFORMATION info_{};
-    friend void Fail(const std::string&);
 };
-
-// --- The main window ---------------------------------------------------------------------------
 
 constexpr std::wstring_view kStart = L"开始测试";  // the start button after its first press
 
-inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
-
-// A love.dll record as the program writes it.
-std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score);
-
-// The main window's controls, found by class and designed place.
+// The main window's controls, found where the design puts them.
 struct MainWindow {
     MainWindow(HWND form, UINT dpi)
         : form(form),
-          dpi(dpi),
-          Text1(Control(form, L"Edit", FromTwips(330, 1875, 915, 345, dpi))),
-          Text2(Control(form, L"Edit", FromTwips(3240, 1215, 870, 315, dpi))),
-          Label4(Control(form, L"Static", FromTwips(1620, 1575, 1080, 615, dpi))),
-          Command1(Control(form, L"Button", FromTwips(1320, 2400, 1590, 405, dpi))),
-          Command2(Control(form, L"Button", FromTwips(4365, 3225, 105, 120, dpi))),
-          Command3(Control(form, L"Button", FromTwips(1410, 2295, 510, 570, dpi))),
-          Command4(Control(form, L"Button", FromTwips(2400, 2310, 525, 555, dpi))) {}
-    HWND form;
-    UINT dpi;
-    HWND Text1, Text2, Label4, Command1, Command2, Command3, Command4;
-
-    RECT LabelOnScreen() const { return ScreenRectOfClient(Label4); }
+          Text1(Control(form, L"Edit", 330, 1875, 915, 345, dpi)),
+          Text2(Control(form, L"Edit", 3240, 1215, 870, 315, dpi)),
+          Label4(Control(form, L"Static", 1620, 1575, 1080, 615, dpi)),
+          Command1(Control(form, L"Button", 1320, 2400, 1590, 405, dpi)),
+          Command2(Control(form, L"Button", 4365, 3225, 105, 120, dpi)),
+          Command3(Control(form, L"Button", 1410, 2295, 510, 570, dpi)),
+          Command4(Control(form, L"Button", 2400, 2310, 525, 555, dpi)) {}
+    HWND form, Text1, Text2, Label4, Command1, Command2, Command3, Command4;
 };
 
-void OnceMore(const MainWindow& w);
+inline void OnceMore(const MainWindow& w) {
+    Click(w.Command4);
+    WaitFor([&] { return Visible(w.Command1); }, "once more to bring back the start button");
+}
 
-// Runs the cases in order (only the one named `only`, if given) with `artifacts` for their
-// screenshots, each reported with its time; a failing case ends the process. Returns 0.
+// Runs the cases in order (only the one named `only`, if given), each reported with its time.
 using Case = std::pair<const char*, void (*)()>;
-int RunCases(const std::wstring& artifacts, const std::vector<Case>& cases, const wchar_t* only);
-
-// The visible top-level windows of a process.
-std::vector<HWND> TopWindows(DWORD pid);
+inline int RunCases(const std::wstring& artifacts, const std::vector<Case>& cases, const wchar_t* only) {
+    SetProcessDPIAware();  // real pixels, as the program sees them
+    CreateDirectoryW((g_artifacts = artifacts).c_str(), nullptr);
+    for (const auto& [name, run] : cases) {
+        if (only && std::string_view(name) != Utf8(only)) continue;
+        const double start = Now();
+        run();
+        std::printf("ok   %s (%.1f s)\n", name, Now() - start);
+        std::fflush(stdout);
+    }
+    return 0;
+}
 
 }  // namespace e2e

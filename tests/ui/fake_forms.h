@@ -1,10 +1,12 @@
-// A forms toolkit that keeps state instead of windows, so that the handlers can be driven like
-// a user would drive them and their outcomes read back.
+// A forms toolkit that keeps state instead of windows: the handlers run as a user drives them,
+// and their outcomes are read back - the controls, the message boxes in order, the count-up's
+// frames.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,11 +14,18 @@
 
 namespace fake {
 
-struct Shown {  // one message box, as the user saw it
-    std::string owner;
-    std::u16string text;
-    forms::MsgStyle style;
-    std::u16string title;
+// Any control: a text box's text or a label's or button's caption, and how a label was painted.
+struct Control : forms::TextBox, forms::Label, forms::Button {
+    std::u16string text, painted;
+    forms::Color color, paintedColor;
+    bool visible = true;
+
+    std::u16string Text() const override { return text; }
+    void SetText(std::u16string_view t) override { text = t; }
+    std::u16string Caption() const override { return text; }
+    void SetCaption(std::u16string_view t) override { text = t; }
+    void SetForeColor(forms::Color c) override { color = c; }
+    void SetVisible(bool v) override { visible = v; }
 };
 
 struct Frame {  // what Label4 showed on screen during one wait of the count-up
@@ -25,95 +34,95 @@ struct Frame {  // what Label4 showed on screen during one wait of the count-up
     double units;
 };
 
-class Toolkit;
+struct Toolkit;
 
-class TextBox : public forms::TextBox {
-public:
-    std::u16string Text() const override { return text; }
-    void SetText(std::u16string_view t) override { text = t; }
-    std::u16string text;
-};
+struct Form : forms::Form {
+    Form(Toolkit& kit, const forms::FormDesign& design) : kit(kit), design(design) {
+        for (const auto& c : design.controls) controls[std::string(c.name)];
+    }
+    Control& operator[](const std::string& name) { return controls.at(name); }
+    forms::TextBox& TextBoxNamed(std::string_view name) override { return controls.at(std::string(name)); }
+    forms::Label& LabelNamed(std::string_view name) override { return controls.at(std::string(name)); }
+    forms::Button& ButtonNamed(std::string_view name) override { return controls.at(std::string(name)); }
 
-class Label : public forms::Label {
-public:
-    std::u16string Caption() const override { return caption; }
-    void SetCaption(std::u16string_view c) override { caption = c; }
-    void SetForeColor(forms::Color c) override { color = c; }
-    std::u16string caption;
-    forms::Color color;
-    std::u16string paintedCaption;  // as of the last repaint
-    forms::Color paintedColor;
-};
-
-class Button : public forms::Button {
-public:
-    void SetCaption(std::u16string_view c) override { caption = c; }
-    void SetVisible(bool v) override { visible = v; }
-    std::u16string caption;
-    bool visible = true;
-};
-
-class Form : public forms::Form {
-public:
-    Form(Toolkit& toolkit, const forms::FormDesign& design);
-
-    forms::TextBox& TextBoxNamed(std::string_view name) override { return textBoxes.at(std::string(name)); }
-    forms::Label& LabelNamed(std::string_view name) override { return labels.at(std::string(name)); }
-    forms::Button& ButtonNamed(std::string_view name) override { return buttons.at(std::string(name)); }
-
-    void Show() override;
-    void Unload() override;
+    void Show() override {
+        if (!loaded) {  // every load starts from the design
+            for (const auto& d : design.controls) {
+                Control& c = controls.at(std::string(d.name));
+                c.text = c.painted = d.caption;
+                c.color = c.paintedColor = d.foreColor.value_or(forms::Color::System(forms::kButtonTextColor));
+                c.visible = true;
+            }
+            loaded = enabled = true;
+            if (onLoad) onLoad();
+        }
+        visible = true;
+    }
+    void Unload() override {
+        if (!loaded) return;
+        if (onUnload) onUnload();
+        loaded = visible = false;
+    }
     void SetEnabled(bool e) override { enabled = e; }
-    void Repaint() override;
+    void Repaint() override {
+        for (auto& [name, c] : controls) c.painted = c.text, c.paintedColor = c.color;
+    }
     void MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) override;
 
     // What the user can do, refused as the real windows refuse it.
-    void Click(std::string_view button);
-    void DblClick(std::string_view label);
-    void CloseBox();
     bool TakesInput() const;
+    void Click(const std::string& button) {
+        if (!TakesInput() || !controls.at(button).visible) throw std::logic_error("cannot click " + button + " now");
+        controls.at(button).onClick();
+    }
+    void DblClick(const std::string& label) {
+        if (!TakesInput()) throw std::logic_error("cannot double-click " + label + " now");
+        controls.at(label).onDblClick();
+    }
+    void CloseBox() {
+        if (TakesInput()) Unload();  // a disabled window's close box does nothing
+    }
 
+    Toolkit& kit;
     const forms::FormDesign& design;
-    bool loaded = false, visible = false, enabled = true;
-    int loads = 0;
-    std::map<std::string, TextBox> textBoxes;
-    std::map<std::string, Label> labels;
-    std::map<std::string, Button> buttons;
-
-private:
-    void ResetToDesign();
-    Toolkit& toolkit_;
+    std::map<std::string, Control> controls;
+    bool loaded = false, visible = false, enabled = false;
 };
 
-class Clock : public forms::CountUpClock {
-public:
-    explicit Clock(Toolkit& toolkit) : toolkit_(toolkit) {}
-    void Begin() override;
-    void Wait(double units) override;
-    void End() override;
-    bool running = false;
-
-private:
-    Toolkit& toolkit_;
-};
-
-class Toolkit : public forms::Toolkit {
-public:
-    std::unique_ptr<forms::Form> CreateForm(const forms::FormDesign& design) override;
-    forms::CountUpClock& Clock() override { return clock; }
+struct Toolkit : forms::Toolkit, forms::CountUpClock {
+    std::unique_ptr<forms::Form> CreateForm(const forms::FormDesign& design) override {
+        forms.push_back(new Form(*this, design));
+        return std::unique_ptr<forms::Form>(forms.back());
+    }
+    forms::CountUpClock& Clock() override { return *this; }
     void EndProgram() override { ended = true; }
+    void Begin() override { counting = true; }
+    void Wait(double units) override {
+        const Control& label = (*this)["Main"]["Label4"];
+        frames.push_back({label.painted, label.paintedColor, units});
+    }
+    void End() override { counting = false; }
 
-    Form& FormNamed(std::string_view name);
+    Form& operator[](std::string_view name) {
+        for (Form* form : forms)
+            if (form->design.name == name) return *form;
+        throw std::out_of_range("no form " + std::string(name));
+    }
 
-    fake::Clock clock{*this};
-    std::vector<Shown> shown;    // every message box, in order
-    std::vector<Frame> frames;   // every wait of every count-up, in order
-    bool ended = false;
-    // Runs while a message box is up, as a user looking at the screen would.
-    std::function<void(const Shown&)> whileShown;
-
-private:
-    std::vector<Form*> forms_;
+    std::vector<Form*> forms;
+    std::vector<std::u16string> shown;  // every message box as title|style|text
+    std::vector<Frame> frames;          // every wait of every count-up
+    bool counting = false, ended = false;
+    std::function<void()> whileShown;  // runs while a message box is up, as a user looking on
 };
+
+inline void Form::MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) {
+    const std::string number = std::to_string(static_cast<int>(style));
+    kit.shown.push_back(std::u16string(title) + u"|" + std::u16string(number.begin(), number.end()) + u"|" +
+                        std::u16string(text));
+    if (kit.whileShown) kit.whileShown();
+}
+
+inline bool Form::TakesInput() const { return loaded && visible && enabled && !kit.counting; }
 
 }  // namespace fake
