@@ -52,7 +52,7 @@ void Answer(const App& app, const wchar_t* title, HWND owner, const wchar_t* ico
                                                         " owned by its window, got " + Quote(box.text) + " titled " +
                                                         Quote(box.title));
     CheckIcon(box, icon);
-    App::Close(box);
+    Close(box);
 }
 
 // The picture's painted name boxes lie right under the edits: just outside the middle of each
@@ -70,7 +70,7 @@ void CheckBoxesUnderEdits(const MainWindow& w) {
                                            std::array{midX, top - 1, 0, -1}, std::array{midX, bottom, 0, 1}}) {
             bool outline = false;
             for (int d = 0; d < reach; ++d) {
-                const std::uint32_t px = image.At(x + d * dx, y + d * dy);
+                const std::uint32_t px = image.pixels[static_cast<size_t>((y + d * dy) * image.w + x + d * dx)];
                 const int red = px >> 16 & 0xFF, green = px >> 8 & 0xFF, b = px & 0xFF;
                 outline = outline || (blue ? b >= 170 && b - red >= 50 : red >= 170 && red - green >= 60);
             }

@@ -26,28 +26,26 @@ inline std::string Utf8(std::wstring_view text) {
                                                        out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
-inline std::string Quote(std::wstring_view text) { return std::string(1, '"') + Utf8(text) + '"'; }
+
+inline std::string Quote(std::wstring_view text) { return '"' + Utf8(text) + '"'; }
 
 struct Image {
     int w = 0, h = 0;
     std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top-down
-    std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * w + x]; }
     bool operator==(const Image&) const = default;
 };
 
-// The screen's pixels in `r`, optionally with `icon` drawn over them.
+// The screen's pixels in `r`, with `icon` drawn over them if given.
 inline Image Grab(const RECT& r, HICON icon = nullptr) {
     Image image{r.right - r.left, r.bottom - r.top, {}};
     BITMAPINFO info{{sizeof(BITMAPINFOHEADER), image.w, -image.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     void* bits = nullptr;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    HGDIOBJ old = SelectObject(memory, CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     BitBlt(memory, 0, 0, image.w, image.h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
     if (icon) DrawIconEx(memory, 0, 0, icon, image.w, image.h, 0, nullptr, DI_NORMAL);
     GdiFlush();
-    image.pixels.assign(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + image.w * image.h);
-    for (auto& px : image.pixels) px &= 0xFFFFFF;
+    for (int i = 0; i < image.w * image.h; ++i) image.pixels.push_back(static_cast<std::uint32_t*>(bits)[i] & 0xFFFFFF);
     DeleteObject(SelectObject(memory, old));
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -57,11 +55,11 @@ inline Image Grab(const RECT& r, HICON icon = nullptr) {
 // The pixels once painting has finished: two grabs a moment apart agree.
 inline Image Settled(const RECT& r) {
     Image last = Grab(r);
-    for (int tries = 0; tries < 50; ++tries) {
-        Sleep(60);
-        Image now = Grab(r);
-        if (now == last) break;
-        last = std::move(now);
+    for (int tries = 0; tries < 50 && (Sleep(60), true); ++tries) {
+        if (Image now = Grab(r); now == last)
+            break;
+        else
+            last = std::move(now);
     }
     return last;
 }
@@ -69,14 +67,12 @@ inline Image Settled(const RECT& r) {
 // <artifacts>\<name>.bmp
 inline void SaveShot(const std::wstring& name, const RECT& r) {
     const Image image = Settled(r);
-    BITMAPINFOHEADER header{sizeof header, image.w, -image.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof file + sizeof header};
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(image.pixels.size() * 4);
+    const BITMAPINFOHEADER info{sizeof info, image.w, -image.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info, size = static_cast<DWORD>(image.pixels.size() * 4);
+    const BITMAPFILEHEADER header{0x4D42, offset + size, 0, 0, offset};
     if (FILE* out = _wfopen((g_artifacts + L"\\" + name + L".bmp").c_str(), L"wb")) {
-        std::fwrite(&file, sizeof file, 1, out);
-        std::fwrite(&header, sizeof header, 1, out);
-        std::fwrite(image.pixels.data(), 4, image.pixels.size(), out);
-        std::fclose(out);
+        std::fwrite(&header, sizeof header, 1, out), std::fwrite(&info, sizeof info, 1, out);
+        std::fwrite(image.pixels.data(), 1, size, out), std::fclose(out);
     }
 }
 
@@ -101,8 +97,7 @@ auto WaitFor(Probe probe, const std::string& what, DWORD timeoutMs = 10'000) {
 
 inline double Now() {
     LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now), QueryPerformanceFrequency(&frequency);
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
@@ -112,13 +107,8 @@ inline double Now() {
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
-        Fail(std::string("the program did not answer message ") + std::to_string(message));
+        Fail("the program did not answer message " + std::to_string(message));
     return static_cast<LRESULT>(result);
-}
-inline std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
 }
 inline std::wstring Text(HWND window) {
     std::wstring text(static_cast<size_t>(Send(window, WM_GETTEXTLENGTH)) + 64, L'\0');  // room for a count-up
@@ -133,8 +123,13 @@ inline void Type(HWND edit, std::wstring_view chars) {
 }
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
 
-// A window's client area (or whole window) in screen coordinates.
+// A window's client area, or the whole window, in screen coordinates.
 inline RECT ScreenRect(HWND window, bool client = true) {
     RECT r{};
     if (!client) return GetWindowRect(window, &r), r;
@@ -143,19 +138,16 @@ inline RECT ScreenRect(HWND window, bool client = true) {
     return r;
 }
 
-// The child of `form` of class `cls` where the program lays out the design rectangle in twips.
+// The child of `form` of class `cls` where the program lays out this design rectangle (twips).
 inline HWND Control(HWND form, const wchar_t* cls, int left, int top, int width, int height, UINT dpi) {
     const auto px = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
-    const RECT want{px(left), px(top), px(left + width), px(top + height)};
-    std::string seen;
+    RECT want{px(left), px(top), px(left + width), px(top + height)};
+    MapWindowPoints(form, nullptr, reinterpret_cast<POINT*>(&want), 2);
     for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT r = ScreenRect(child, false);
-        MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+        const RECT r = ScreenRect(child, false);
         if (EqualRect(&r, &want) && lstrcmpiW(ClassOf(child).c_str(), cls) == 0) return child;
-        seen += std::string(" ") + Utf8(ClassOf(child)) + "@" + std::to_string(r.left) + "," + std::to_string(r.top);
     }
-    Fail(std::string("no ") + Utf8(cls) + " at " + std::to_string(want.left) + "," + std::to_string(want.top) +
-         " among" + seen);
+    Fail(Utf8(cls) + " missing at " + std::to_string(left) + "," + std::to_string(top) + " twips");
 }
 
 // Real mouse input through the system's queue, so that the program's own hit-testing decides.
@@ -167,38 +159,28 @@ inline void ClickAt(POINT p, bool twice = false) {
         i.type = INPUT_MOUSE;
         i.mi.dx = static_cast<LONG>((2 * p.x + 1) * 32768LL / GetSystemMetrics(SM_CXSCREEN));
         i.mi.dy = static_cast<LONG>((2 * p.y + 1) * 32768LL / GetSystemMetrics(SM_CYSCREEN));
-        i.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        i.mi.dwFlags =
+            MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (&i == input ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
     }
-    input[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
     for (int n = 0; n < (twice ? 2 : 1); ++n, Sleep(50)) SendInput(2, input, sizeof(INPUT));
 }
-// The middle of a window's close box, found by asking the window.
+// A point inside a window's close box, found by asking the window.
 inline POINT CloseBox(HWND window) {
     const RECT frame = ScreenRect(window, false);
-    const int y = (frame.top + ScreenRect(window).top) / 2;
-    int first = -1, last = -1;
-    for (int x = frame.right - 1; x > frame.left && (last < 0 || first == x + 1); --x) {
-        if (Send(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTCLOSE) continue;
-        if (last < 0) last = x;
-        first = x;
-    }
-    Check(last >= 0, "no close box");
-    return {(first + last) / 2, y};
+    POINT p{frame.right - 1, (frame.top + ScreenRect(window).top) / 2};
+    while (Send(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)) != HTCLOSE) Check(--p.x > frame.left, "no close box");
+    return {p.x - 4, p.y};
 }
 
+// The visible top-level windows of a process.
 inline std::vector<HWND> TopWindows(DWORD pid) {
-    std::pair<DWORD, std::vector<HWND>> found{pid, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& [pid, windows] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == pid && IsWindowVisible(window)) windows.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.second;
+    std::vector<HWND> windows;
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && Visible(window)) windows.push_back(window);
+    }
+    return windows;
 }
 
 // --- The program under test ------------------------------------------------------------------
@@ -209,11 +191,6 @@ struct Box {  // a message box of the program
     HWND owner;
 };
 
-// A love.dll record as the program writes it.
-inline std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score) {
-    return std::to_string(count) + ",\"" + boy + "\",\"" + girl + "\"," + score + "\r\n";
-}
-
 // Tamsory.exe started in a new folder of its own, with `loveDll` written there first.
 class App {
   public:
@@ -221,27 +198,23 @@ class App {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = temp + std::to_wstring(GetTickCount64()) + L"-" + std::wstring(name.begin(), name.end());
-        Check(CreateDirectoryW(folder_.c_str(), nullptr), std::string("cannot create ") + Utf8(folder_));
-        if (loveDll) {
-            FILE* file = _wfopen(LoveDllPath().c_str(), L"wb");
-            Check(file && std::fwrite(loveDll->data(), 1, loveDll->size(), file) == loveDll->size(), "love.dll");
-            std::fclose(file);
-        }
+        Check(CreateDirectoryW(folder_.c_str(), nullptr), "cannot create " + Utf8(folder_));
+        if (FILE* file = loveDll ? _wfopen((folder_ + L"\\love.dll").c_str(), L"wb") : nullptr)
+            std::fwrite(loveDll->data(), 1, loveDll->size(), file), std::fclose(file);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         std::wstring command = L"\"" + exe + L"\"";
         Check(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
                              &startup, &info_),
-              std::string("cannot start ") + Utf8(exe));
+              "cannot start " + Utf8(exe));
         g_program = info_.hProcess;
         main = WaitFor([&] { return Window(L"Tamsory"); }, "the main window", 30'000);
     }
     ~App() {
         TerminateProcess(info_.hProcess, 0);
         WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-        DeleteFileW(LoveDllPath().c_str());
+        CloseHandle(info_.hThread), CloseHandle(info_.hProcess);
+        DeleteFileW((folder_ + L"\\love.dll").c_str());
         RemoveDirectoryW(folder_.c_str());
         g_program = nullptr;
     }
@@ -249,10 +222,9 @@ class App {
     App& operator=(const App&) = delete;
 
     const std::wstring& Folder() const { return folder_; }
-    std::wstring LoveDllPath() const { return folder_ + L"\\love.dll"; }
     std::string LoveDll() const {
         std::string bytes(4096, '\0');
-        FILE* file = _wfopen(LoveDllPath().c_str(), L"rb");
+        FILE* file = _wfopen((folder_ + L"\\love.dll").c_str(), L"rb");
         Check(file, "love.dll is missing");
         bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
         std::fclose(file);
@@ -263,36 +235,30 @@ class App {
     DWORD ThreadId() const { return info_.dwThreadId; }
     bool Alive() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
-    // The program's visible window with this caption (not a message box), or null.
+    std::vector<HWND> Windows() const { return TopWindows(info_.dwProcessId); }
+    // Its window with this caption, not a message box; or null.
     HWND Window(std::wstring_view caption) const {
-        for (HWND window : TopWindows(info_.dwProcessId)) {
-            wchar_t text[256] = {};
-            GetWindowTextW(window, text, 256);
-            if (text == caption && ClassOf(window) != L"#32770") return window;
-        }
+        wchar_t text[256];
+        for (HWND window : Windows())
+            if (GetWindowTextW(window, text, 256) >= 0 && text == caption && ClassOf(window) != L"#32770")
+                return window;
         return nullptr;
     }
     HWND WaitWindow(std::wstring_view caption) const {
-        return WaitFor([&] { return Window(caption); }, std::string("the window ") + Quote(caption));
+        return WaitFor([&] { return Window(caption); }, "the window " + Utf8(caption));
     }
-    // The program's message box, if one is up.
+    // Its message box, if one is up. Windows gives the text the id 0xFFFF, Wine 100.
     std::optional<Box> MessageBox() const {
-        for (HWND window : TopWindows(info_.dwProcessId)) {
-            HWND text = GetDlgItem(window, 0xFFFF);  // Windows' id for the text; Wine's is 100
-            if (ClassOf(window) != L"#32770" || !(text || (text = GetDlgItem(window, 100)))) continue;
-            wchar_t title[256] = {};
-            GetWindowTextW(window, title, 256);
-            return Box{window, title, Text(text), GetWindow(window, GW_OWNER)};
+        wchar_t title[256];
+        for (HWND box : Windows()) {
+            HWND text = GetDlgItem(box, 0xFFFF) ? GetDlgItem(box, 0xFFFF) : GetDlgItem(box, 100);
+            if (ClassOf(box) == L"#32770" && text && GetWindowTextW(box, title, 256) >= 0)
+                return Box{box, title, Text(text), GetWindow(box, GW_OWNER)};
         }
         return std::nullopt;
     }
     Box WaitBox() const {
         return *WaitFor([&] { return MessageBox(); }, "a message box");
-    }
-    // Closes the box with OK and waits until it is gone.
-    static void Close(const Box& box) {
-        PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
-        WaitFor([&] { return !IsWindow(box.hwnd) || !Visible(box.hwnd); }, "the message box to close");
     }
 
     HWND main = nullptr;
@@ -301,6 +267,17 @@ class App {
     std::wstring folder_;
     PROCESS_INFORMATION info_{};
 };
+
+// Closes a message box with OK and waits until it is gone.
+inline void Close(const Box& box) {
+    PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(box.hwnd) || !Visible(box.hwnd); }, "the message box to close");
+}
+
+// A love.dll record as the program writes it.
+inline std::string Record(int count, const std::string& boy, const std::string& girl, const std::string& score) {
+    return std::to_string(count) + ",\"" + boy + "\",\"" + girl + "\"," + score + "\r\n";
+}
 
 constexpr std::wstring_view kStart = L"开始测试";  // the start button after its first press
 
@@ -329,7 +306,7 @@ inline int RunCases(const std::wstring& artifacts, const std::vector<Case>& case
     SetProcessDPIAware();  // real pixels, as the program sees them
     CreateDirectoryW((g_artifacts = artifacts).c_str(), nullptr);
     for (const auto& [name, run] : cases) {
-        if (only && std::string_view(name) != Utf8(only)) continue;
+        if (only && Utf8(only) != name) continue;
         const double start = Now();
         run();
         std::printf("ok   %s (%.1f s)\n", name, Now() - start);
