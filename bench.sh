@@ -57,7 +57,7 @@ cmd_pacing=${commands[-1]}
 echo "== Tamsory.exe under Wine: the count-up and start-up"
 export TAMSORY_WINEPREFIX=$root/build/wine-bench TAMSORY_DPI=96
 export TAMSORY_MINIMAL_EXE=Z:$root/build/windows/bench/minimal_win.exe  # Wine's Z: is the root
-run wine.txt tests/e2e/run-e2e.sh build/windows/bench/wine_bench.exe "$exe" "$out/e2e" bench
+run wine.txt env TAMSORY_XVFB=1 tools/desktop.sh tools/wine-run.sh build/windows/bench/wine_bench.exe "$exe"
 cmd_wine="TAMSORY_WINEPREFIX=\$PWD/build/wine-bench TAMSORY_DPI=96 TAMSORY_MINIMAL_EXE=Z:\$PWD/build/windows/bench/minimal_win.exe ${commands[-1]}"
 
 # --- The figures -------------------------------------------------------------------------------

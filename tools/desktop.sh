@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command with a display for Wine: a private Xvfb when there is no display (or when
 # TAMSORY_XVFB=1), and Wine's virtual desktop "Tamsory" so that windows get real frames and
-# captions. Stops what it started, by PID, and passes the command's exit code through.
+# captions. Stops what it started, by PID, and passes the command's exit code through. When the
+# command fails and TAMSORY_FAILURE_SHOT names a file, the screen as the command left it goes there.
 # Usage: tools/desktop.sh <command> [args...]     e.g. tools/desktop.sh tools/wine-run.sh app.exe
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -35,6 +36,7 @@ wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Tamsory /t REG_SZ /d 1024
 set +e
 "$@"
 code=$?
+[ $code -ne 0 ] && [ -n "${TAMSORY_FAILURE_SHOT:-}" ] && import -window root "$TAMSORY_FAILURE_SHOT"
 set -e
 # The prefix's Wine processes (the desktop among them) must not outlive our display.
 if [ -n "$xvfb_pid" ]; then wineserver -k 2>/dev/null || true; fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs each libFuzzer target for its share of a bounded time:
-#   tools/fuzz.sh [SECONDS]      default 60: three quarters to the love.dll reader, the rest to
-#                                the number reader and the name score
+# Builds the fuzz preset and runs the libFuzzer target (the love.dll reader and writer, the number
+# reader and the name score) for a bounded time:
+#   tools/fuzz.sh [SECONDS]      default 60
 # Run it with a larger budget by hand for a deeper search. Exits non-zero when a target finds a
 # crash, a hang, a leak or a broken invariant; the input that did it is kept in build/fuzz/findings.
 set -euo pipefail
@@ -15,7 +15,7 @@ fi
 cd "$root"
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$(nproc)" --target fuzz_rig_file fuzz_numbers >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_core >/dev/null
 
 # run TARGET SECONDS [libFuzzer options...]
 run() {
@@ -37,6 +37,4 @@ run() {
     echo "fuzz: $target: ${executions:-?} executions in $seconds s, nothing found"
 }
 
-reader=$((total * 3 / 4))
-run fuzz_rig_file "$reader" -dict=tests/fuzz/rig_file.dict -max_len=8192
-run fuzz_numbers $((total - reader)) -max_len=512
+run fuzz_core "$total" -dict=tests/fuzz/love_dll.dict -max_len=8192

@@ -6,6 +6,8 @@
 
 namespace {
 
+// Each band's edges give its text, known by its length and its first and last characters (where
+// the eye is misled: ASCII dots and tildes, ellipses, full-width marks); its neighbours do not.
 TEST(Verdict, EachBandCoversItsEdgesWithItsText) {
     const struct {
         int low, high;
@@ -17,22 +19,13 @@ TEST(Verdict, EachBandCoversItsEdgesWithItsText) {
         {80, 89, 21, u'不', u'对'}, {90, 95, 26, u'令', u'？'}, {96, 100, 6, u'千', u'！'},
     };
     for (const auto& band : bands) {
-        const auto text = fate::Verdict(band.low);
-        ASSERT_TRUE(text) << band.low;
-        EXPECT_EQ(fate::Verdict(band.high), text) << band.high;
-        EXPECT_EQ(text->size(), band.length) << band.low;
-        EXPECT_EQ(text->front(), band.first) << band.low;
-        EXPECT_EQ(text->back(), band.last) << band.low;
-        if (band.low > 0) {
-            EXPECT_NE(fate::Verdict(band.low - 1), text) << band.low;
-        }
+        const auto text = fate::Verdict(band.low).value_or(u"?");
+        EXPECT_EQ(fate::Verdict(band.high), text) << band.low;
+        EXPECT_NE(fate::Verdict(band.low - 1), text) << band.low;
+        EXPECT_EQ(text.size(), band.length) << band.low;
+        EXPECT_EQ(std::u16string({text.front(), text.back()}), std::u16string({band.first, band.last}));
     }
-    EXPECT_EQ(fate::Verdict(0)->substr(0, 3), u"- -");
-}
-
-TEST(Verdict, NoneOutsideTheBands) {
-    for (const double score : {-1.0, 101.0, 32767.0, -32768.0, 9.5, double{NAN}})
-        EXPECT_EQ(fate::Verdict(score), std::nullopt);
+    for (const double score : {-1.0, 101.0, 32767.0, 9.5, double{NAN}}) EXPECT_EQ(fate::Verdict(score), std::nullopt);
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// Any bytes, three ways. As love.dll: the reader returns the name score or a whole 16-bit score,
+// or reports a RigFileError that names the file. As a score and two UTF-16 names: a record the
+// writer makes reads back in either order. As UTF-16 text: ReadAsNumber, and split in two,
+// NameScore and CharacterCode keep their ranges. A broken invariant aborts; the stack shows which.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/name_score.h"
+#include "core/read_number.h"
+#include "core/rig_file.h"
+#include "core/rig_file_internal.h"
+
+using fate::internal::LookupInRigFileContent;
+
+static void Check(bool invariant) {
+    if (!invariant) std::abort();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view content(reinterpret_cast<const char*>(data), size);
+    for (const auto& [boy, girl] : {std::pair{u"Tom", u"Ann"}, {u"张三", u"李四"}}) {
+        try {
+            const double score = LookupInRigFileContent(content, boy, girl, 42.5);
+            Check(score == 42.5 || (score == std::trunc(score) && score >= -32768 && score <= 32767));
+        } catch (const fate::RigFileError& error) {
+            Check(std::string_view(error.what()).find("love.dll") != std::string_view::npos);
+        }
+    }
+
+    std::u16string text(size / 2, u'\0');
+    std::memcpy(text.data(), data, text.size() * 2);
+    const double number = fate::ReadAsNumber(text);
+    Check(!std::isnan(number) && fate::ReadAsNumber(text + u'x') == number);  // a trailing letter changes nothing
+    const std::u16string_view all(text), first = all.substr(0, all.size() / 2), second = all.substr(all.size() / 2);
+    const auto nameScore = fate::NameScore(first, second);
+    Check(!nameScore || (*nameScore == std::trunc(*nameScore) && *nameScore >= 0 && *nameScore <= 100));
+    Check(fate::NameScore(second, first) == nameScore);
+    for (const char16_t unit : text) {
+        const int code = fate::CharacterCode(unit);
+        Check((unit >= 0x80 || code == unit) && code < 256);  // ASCII is its own code; double bytes negative
+    }
+
+    double score;
+    if (size < sizeof score) return 0;
+    std::memcpy(&score, data, sizeof score);
+    std::string record;
+    try {
+        record = fate::internal::RigFileRecord(1, first, second, score);
+    } catch (const fate::RigFileError&) {
+        return 0;  // one the writer refuses
+    }
+    const double expected = fate::internal::RoundHalfEven(score);
+    Check(LookupInRigFileContent(record, first, second, 42.5) == expected);
+    Check(LookupInRigFileContent(record, second, first, 42.5) == expected);
+    return 0;
+}
