@@ -6,6 +6,7 @@
 set -euo pipefail
 # CPack and unzip handle the guide's Chinese name only in a UTF-8 locale.
 export LC_ALL=C.UTF-8
+trap 'echo "tests/release/check.sh: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/../.."
 exe=$PWD/build/windows/Tamsory.exe
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
@@ -32,7 +33,7 @@ sha256sum --quiet -c SHA256SUMS
 folder=Tamsory-$version
 [ "$(unzip -Z1 "$folder-win64.zip")" = "$folder/"$'\n'"$folder/Tamsory.exe"$'\n'"$folder/使用说明.txt" ]
 cmp "$exe" "$folder/Tamsory.exe"
-strings -el "$exe" | grep -qx "$version"
+strings -el "$exe" | grep -x "$version" >/dev/null
 guide=$folder/使用说明.txt
 [ "$(od -An -tx1 -N3 "$guide")" = " ef bb bf" ]
 [ "$(grep -vc $'\r$' "$guide")" = 0 ]
