@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core and the window handlers natively (with
 # AddressSanitizer and UndefinedBehaviorSanitizer), the core again as Windows code under Wine,
-# the end-to-end tests of the real Tamsory.exe under Wine, and a bounded fuzzing run.
+# the end-to-end tests of the real Tamsory.exe under Wine, the release zip rebuilt elsewhere to
+# the same bytes, and a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh test
@@ -19,6 +20,9 @@ echo "== Windows under Wine: core, and Tamsory.exe end to end"
 cmake --preset windows "${werror[@]}" >/dev/null
 cmake --build --preset windows -j"$jobs"
 ctest --preset windows -j"$jobs"
+
+echo "== The release zip: built again in a second clone, byte for byte the same"
+tests/release/check.sh
 
 echo "== Fuzzing the love.dll reader and the number and score parsers"
 tools/fuzz.sh "${TAMSORY_FUZZ_SECONDS:-60}"

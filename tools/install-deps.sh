@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need, from Debian's packages, when missing.
-# Usage: tools/install-deps.sh [run|test|bench]   (default: test)
+# Usage: tools/install-deps.sh [run|test|bench|release]   (default: test)
 set -euo pipefail
 what=${1:-test}
 
 packages=(cmake make g++ pkg-config g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 xvfb xauth imagemagick fonts-wqy-zenhei fonts-arphic-uming fonts-wine locales)
 case "$what" in
-    test) packages+=(libgtest-dev googletest clang libclang-rt-14-dev) ;;
+    test) packages+=(libgtest-dev googletest clang libclang-rt-14-dev git unzip strip-nondeterminism) ;;
     bench) packages+=(libgtest-dev googletest libbenchmark-dev) ;;
+    release) packages+=(git strip-nondeterminism) ;;
 esac
 
 missing=()
