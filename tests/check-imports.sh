@@ -4,19 +4,14 @@
 # (a KnownDLL). Common Controls 6 arrives through the manifest's side-by-side assembly.
 # Usage: check-imports.sh OBJDUMP EXE
 set -euo pipefail
-objdump=$1 exe=$2
-
 known=" kernel32.dll user32.dll gdi32.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll advapi32.dll
         comdlg32.dll msvcrt.dll rpcrt4.dll sechost.dll combase.dll imm32.dll msctf.dll ws2_32.dll nsi.dll
         psapi.dll setupapi.dll wldap32.dll normaliz.dll clbcatq.dll imagehlp.dll difxapi.dll comctl32.dll "
-
-imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
-[ -n "$imports" ] || { echo "no imports found in $exe" >&2; exit 1; }
+imports=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
+[ -n "$imports" ] || { echo "no imports found in $2" >&2; exit 1; }
 status=0
 for dll in $imports; do
-    if [[ "$known" == *" $dll "* ]]; then
-        echo "ok       $dll"
-    else
+    if [[ "$known" == *" $dll "* ]]; then echo "ok       $dll"; else
         echo "PLANTABLE $dll: not a KnownDLL, so it could be loaded from the program's folder" >&2
         status=1
     fi

@@ -200,6 +200,8 @@ TEST_F(Windows, AboutAndTheHiddenWayToTheEditor) {
 }
 
 // OK in the editor: the pair count, the clamps, love.dll, the message, and the main window back.
+// A replace that fails midway: the user is told, nothing is lost, no temporary file is left, and
+// the editor stays open with the boxes as typed. Start-up left a file with content alone.
 TEST_F(Windows, EditorStoresReportsAndHandsBack) {
     const std::u16string saved =
         u"恭喜|48|修改成功，切记不要删除主程序目录下生成的love.dll文件！              （提示：也可以用记事本打开该文件"
@@ -217,10 +219,12 @@ TEST_F(Windows, EditorStoresReportsAndHandsBack) {
         {u"", u"Ann", u"999", u"100", "0,\"\",\"Ann\",100\r\n"},
         {u"Tom", u"", u"9.5", u"9.5", "0,\"Tom\",\"\",9.5\r\n"},
     };
+    WriteFile("1,Tom,Ann,85");
     program.Start();
+    EXPECT_EQ(ReadFile(), "1,Tom,Ann,85");
+    std::u16string scoreBox;
+    kit.whileShown = [&] { scoreBox = editor["Text3"].text; };
     for (const auto& c : cases) {
-        std::u16string scoreBox;
-        kit.whileShown = [&] { scoreBox = editor["Text3"].text; };
         OpenEditor(c.boy, c.girl, c.score);
         editor.Click("Command1");
         EXPECT_EQ(scoreBox, c.scoreWhileShown);
@@ -228,19 +232,12 @@ TEST_F(Windows, EditorStoresReportsAndHandsBack) {
         EXPECT_EQ(Shown(), c.file[0] == '1' ? saved : u"提示|64|未做任何修改\n");
         EXPECT_TRUE(!editor.loaded && main.enabled && main.visible);
     }
-}
-
-// A replace that fails midway: the user is told, nothing is lost, no temporary file is left, and
-// the editor stays open with the boxes as typed. Start-up left the file alone.
-TEST_F(Windows, FailedSaveKeepsTheFileAndTheEditorOpen) {
-    WriteFile("1,Tom,Ann,85");
-    program.Start();
     OpenEditor(u"Bob", u"Ann", u"150");
     fate::internal::SetBeforeReplaceHook([] { return false; });
     editor.Click("Command1");
     fate::internal::SetBeforeReplaceHook(nullptr);
     EXPECT_EQ(Shown(), u"错误|48|无法写入 love.dll。\n");
-    EXPECT_EQ(ReadFile(), "1,Tom,Ann,85");
+    EXPECT_EQ(ReadFile(), std::end(cases)[-1].file);
     EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
     EXPECT_EQ(editor["Text3"].text, u"150");
     EXPECT_TRUE(editor.visible && !main.enabled);
