@@ -79,10 +79,13 @@ void Windows() {
     CheckFrame(about, 2760, 2070, "about");
     const RECT client = ScreenRect(about);
     const auto at = [&](int x, int y) { return POINT{client.left + Px(x), client.top + Px(y)}; };
-    int ink = 0;
-    for (std::uint32_t px : Settled({at(1290, 990).x, at(1290, 990).y, at(1365, 1215).x, at(1365, 1215).y}))
-        ink += Sum(px) < 3 * 200;
-    Check(ink >= 4, "the letter's box hides the start of the maker's name");
+    const auto ink = [&](int left, int right) {  // dark pixels in the copyright line's band
+        int dark = 0;
+        for (std::uint32_t px : Settled({at(left, 990).x, at(left, 990).y, at(right, 1215).x, at(right, 1215).y}))
+            dark += Sum(px) < 3 * 200;
+        return dark >= 4;
+    };
+    Check(ink(1170, 1260) && ink(1290, 1365), "the letter is hidden, or its box hides the maker's name");
     ClickAt(at(1215, 1095));  // once on the letter, then twice on the copyright line beside it
     Sleep(600);
     ClickAt(at(1125, 1080), true);
@@ -133,7 +136,7 @@ void CountUp() {
     Click(w.Command1);
     WaitFor([&] { return !Text(w.Label4).empty(); }, "the count-up to start");
     PostMessageW(w.form, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
-    Type(w.Text1, L"X");
+    Type(w.Text1, L"\b");
     Click(w.Command2);
     const Box verdict = app.WaitBox();
     const double seconds = static_cast<double>(GetTickCount64() - start) / 1000;
@@ -149,6 +152,9 @@ void CountUp() {
     Click(w.Command4);
     WaitFor([&] { return Visible(w.Command1); }, "once more");
     Check(Settled(label) == before, "once more leaves a trace of the number on the picture");
+    Click(w.Command3);  // hidden: a click posted to it does nothing
+    Sleep(300);
+    Check(!app.MessageBox(), "the hidden exit button took a click");
 
     PostMessageW(w.form, WM_SYSCOMMAND, SC_CLOSE, 0);
     Check(app.WaitBox().text == kFarewell, "the close box's farewell");
