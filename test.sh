@@ -24,6 +24,6 @@ ctest --preset windows -j"$jobs"
 echo "== The release zip: built again in a second clone, byte for byte the same"
 tests/release/check.sh
 
-echo "== Fuzzing the love.dll reader and the number and score parsers"
+echo "== Fuzzing the love.dll reader and writer"
 tools/fuzz.sh "${TAMSORY_FUZZ_SECONDS:-60}"
 echo "All tests passed."
