@@ -16,7 +16,7 @@ jobs=$(nproc)
 
 echo "== Building (presets windows and bench)"
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$jobs" --target Tamsory wine_bench minimal_win
+cmake --build --preset windows -j"$jobs" --target Tamsory Tamsory_traced wine_bench minimal_win minimal_themed minimal_traced
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$jobs" --target core_bench pacing_sim
 

@@ -1,14 +1,26 @@
 // Figures for bench.sh from the real Tamsory.exe under Wine, printed as "figure <name> <value>":
-// the count-up's wall time, processor time and longest wait of a message, and start-up to first
-// paint against a program with one empty window.
-//   wine_bench <Tamsory.exe> <artifacts folder> bench [count-up cost|start-up cost]
+// the count-up's wall time, processor time and longest wait of a message; start-up to first
+// paint against two programs with one empty window (without and with Tamsory's manifest), with
+// the memory and DLLs of each once painted; and the stages of Tamsory's start-up, from a traced
+// build of the same sources.
+//   wine_bench <Tamsory.exe> <artifacts folder> bench [count-up cost|start-up cost|start-up stages]
+// The floors and the traced builds come from TAMSORY_MINIMAL_EXE, TAMSORY_THEMED_EXE,
+// TAMSORY_TRACED_EXE and TAMSORY_THEMED_TRACED_EXE.
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
 #include <vector>
 
+#include "bench/unix_proc.h"
 #include "tests/e2e/harness.h"
+// After windows.h, which the toolbox includes.
+#include <psapi.h>
+
 #include "ui/pacing.h"
 
 using namespace e2e;
@@ -20,6 +32,19 @@ std::wstring g_exe;
 void Figure(const std::string& name, double value) {
     std::printf("figure %s %.6g\n", name.c_str(), value);
     std::fflush(stdout);
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+std::wstring EnvPath(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH);
+    Check(n > 0 && n < MAX_PATH, Utf8(name) + " is not set");
+    return value;
 }
 
 // The nominal length of a count-up in delay units, by the rules of ui/pacing.h: the designed
@@ -70,12 +95,16 @@ class Pinger {
     HANDLE thread_;
 };
 
-// The count-up to `score`, twice: first alone, for its wall time and the processor time of the
-// program's UI thread; then with WM_NULL pings, for the longest wait of a message. The driver
-// meanwhile only enumerates windows, which sends the program nothing.
+// The count-up to `score`: first kRuns times alone, for its wall time and the processor time of
+// the program's UI thread; then once with WM_NULL pings, for the longest wait of a message. The
+// driver meanwhile only enumerates windows, which sends the program nothing. Each count-up is
+// timed from the posted click on the start button to the verdict (to the exit and once-more
+// buttons past 100, which has no verdict).
 void CountUpCost(int score) {
     App app(g_exe, "bench-" + std::to_string(score), Record(1, "Tom", "Ann", std::to_string(score)));
     MainWindow w(app.main, 96);
+    const int pid = unixproc::Pid(Utf8(g_exe));
+    Check(pid > 0, "cannot find the Linux process of " + Utf8(g_exe));
     SetText(w.Text1, L"Tom");
     SetText(w.Text2, L"Ann");
     const bool verdict = score <= 100;
@@ -88,28 +117,68 @@ void CountUpCost(int score) {
     const std::string name = "countup." + std::to_string(score);
     const double nominal = NominalUnits(score) * pacing::kNanosecondsPerUnit * 1e-9;
 
-    // Five count-ups, since Wine counts thread time in 10 ms steps: the share is summed over them.
-    constexpr int kRuns = 5;
-    double wall = 0, walls = 0;
-    CpuTime cpu;
+    // Linux counts the time in nanoseconds (see bench/unix_proc.h), so ten count-ups suffice. The
+    // number on the label is read from the window manager's copy of its text (InternalGetWindowText),
+    // which sends the program nothing, to split each count-up at its first and last numbers: the
+    // click up to the first number, the steps, and the verdict box after the last.
+    constexpr int kRuns = 10;
+    const std::wstring last = std::to_wstring(score);
+    const int frames = std::min(score, 100) + std::min(std::max(score - 100, 0), pacing::kOverrunFrames);
+    double wall = 0, walls = 0, cpu = 0, process = 0;
+    std::vector<double> shares, frameShares, frameUs, beforeMs, afterMs;
+    const auto label = [&] {
+        wchar_t text[16] = {};
+        InternalGetWindowText(w.Label4, text, 16);
+        return std::wstring(text);
+    };
     for (int run = 0; run < kRuns; ++run) {
-        const CpuTime cpu0 = app.Cpu();
+        WaitFor([&] { return label().empty(); }, "once more to clear the score");
+        const double cpu0 = unixproc::Cpu(pid, pid), process0 = unixproc::Cpu(pid);
         const double start = Now();
         Click(w.Command1);
-        WaitFor(ended, "the count-up to " + std::to_string(score) + " to end", 30'000);
+        double first = 0, cpuFirst = 0, shown = 0, cpuShown = 0;
+        for (;;) {
+            const std::wstring number = first == 0 || shown == 0 ? label() : last;
+            if (first == 0 && !number.empty()) {
+                first = Now();
+                cpuFirst = unixproc::Cpu(pid, pid);
+            }
+            if (shown == 0 && number == last) {
+                shown = Now();
+                cpuShown = unixproc::Cpu(pid, pid);
+            }
+            if (ended()) break;
+            Check(Now() - start < 30, "the count-up to " + std::to_string(score) + " did not end within 30 s");
+            Sleep(5);  // as WaitFor polls: often enough for a step of 25 ms, seldom enough to stay out of the way
+        }
         wall = Now() - start;
-        const CpuTime cpu1 = app.Cpu();
+        const double used = unixproc::Cpu(pid, pid) - cpu0;
+        process += unixproc::Cpu(pid) - process0;
         walls += wall;
-        cpu.mainThread += cpu1.mainThread - cpu0.mainThread;
-        cpu.process += cpu1.process - cpu0.process;
+        cpu += used;
+        shares.push_back(100 * used / wall);
+        Check(first > 0 && shown > first, "the label never read 1, then " + Utf8(last));
+        frameShares.push_back(100 * (cpuShown - cpuFirst) / (shown - first));
+        frameUs.push_back(1e6 * (cpuShown - cpuFirst) / (frames - 1));
+        beforeMs.push_back(1000 * (cpuFirst - cpu0));
+        afterMs.push_back(1000 * (cpu0 + used - cpuShown));
         finish();
     }
     Figure(name + ".nominal_s", nominal);
     Figure(name + ".wall_s", wall);
     Figure(name + ".wall_ratio", wall / nominal);
-    Figure(name + ".ui_thread_cpu_s", cpu.mainThread / kRuns);
-    Figure(name + ".ui_thread_cpu_pct", 100 * cpu.mainThread / walls);
-    Figure(name + ".process_cpu_pct", 100 * cpu.process / walls);
+    Figure(name + ".runs", kRuns);
+    Figure(name + ".ui_thread_cpu_s", cpu / kRuns);
+    Figure(name + ".ui_thread_cpu_pct", Median(shares));
+    Figure(name + ".ui_thread_cpu_pct_total", 100 * cpu / walls);
+    Figure(name + ".ui_thread_cpu_pct_min", *std::min_element(shares.begin(), shares.end()));
+    Figure(name + ".ui_thread_cpu_pct_max", *std::max_element(shares.begin(), shares.end()));
+    Figure(name + ".process_cpu_pct", 100 * process / walls);
+    Figure(name + ".frames", frames);
+    Figure(name + ".frames_cpu_pct", Median(frameShares));
+    Figure(name + ".frame_cpu_us", Median(frameUs));
+    Figure(name + ".before_first_cpu_ms", Median(beforeMs));
+    Figure(name + ".after_last_cpu_ms", Median(afterMs));
 
     double idle = 0;
     {
@@ -132,21 +201,29 @@ void CountUpCosts() {
     for (int score : {100, 81, 150}) CountUpCost(score);
 }
 
-// Seconds from CreateProcess to the first paint of the program's window of class `windowClass`:
+// One start of a program, to the first paint of its window, and what it holds then.
+struct Start {
+    double start = 0, painted = 0;  // Now() at CreateProcess and when the first paint was seen
+    double privateMb = 0, workingSetMb = 0;
+    std::vector<std::string> dlls;  // the modules loaded, the exe first
+    double Seconds() const { return painted - start; }
+};
+
+// Starts `exe` in `folder` and waits for the first paint of its window of class `windowClass`:
 // the window is visible and its thread answers WM_NULL, which it can only do once the synchronous
-// UpdateWindow after ShowWindow has returned and the thread waits for messages. The program is
-// then ended by its handle.
-double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass) {
+// UpdateWindow after ShowWindow has returned and the thread waits for messages. Then reads the
+// process's memory and modules, and ends it by its handle.
+Start StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std::wstring_view windowClass) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + exe + L"\"";
-    const double start = Now();
+    Start run;
+    run.start = Now();
     if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &info)) {
         Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
     }
-    double painted = 0;
     for (;;) {
         HWND found = nullptr;
         for (HWND window : TopWindows(info.dwProcessId)) {
@@ -154,50 +231,153 @@ double StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, st
         }
         DWORD_PTR result;
         if (found && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, 10'000, &result)) {
-            painted = Now();
+            run.painted = Now();
             break;
         }
-        if (Now() - start > 30) break;
+        if (Now() - run.start > 30) break;
         Sleep(1);
+    }
+    // Wine answers K32GetProcessMemoryInfo for another process with its working set but no private
+    // bytes; Linux has both: the resident set, and the resident memory of no file (RssAnon).
+    if (const int pid = unixproc::Pid(Utf8(exe))) {
+        run.workingSetMb = unixproc::StatusMb(pid, "VmRSS");
+        run.privateMb = unixproc::StatusMb(pid, "RssAnon");
+    }
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (K32EnumProcessModules(info.hProcess, modules, sizeof modules, &bytes)) {
+        for (DWORD i = 0; i < std::min<DWORD>(bytes / sizeof(HMODULE), 512); ++i) {
+            wchar_t name[MAX_PATH] = {};
+            K32GetModuleBaseNameW(info.hProcess, modules[i], name, MAX_PATH);
+            std::string lower = Utf8(name);
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+            run.dlls.push_back(lower);
+        }
     }
     TerminateProcess(info.hProcess, 0);
     WaitForSingleObject(info.hProcess, 5000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    if (painted == 0) Fail("no window of class " + Utf8(windowClass) + " from " + Utf8(exe) + " within 30 s");
-    return painted - start;
+    if (run.painted == 0) Fail("no window of class " + Utf8(windowClass) + " from " + Utf8(exe) + " within 30 s");
+    return run;
 }
 
-// Start-up to first paint, Tamsory.exe against a program with one empty window, run by turns.
+// Start-up to first paint: Tamsory.exe against one empty window without a manifest (the plain
+// floor) and with Tamsory's manifest (the themed floor, which the goal is set against), run by
+// turns, after one uncounted run of each.
 void StartUpCost() {
-    wchar_t minimal[MAX_PATH] = {};
-    Check(GetEnvironmentVariableW(L"TAMSORY_MINIMAL_EXE", minimal, MAX_PATH) > 0, "TAMSORY_MINIMAL_EXE is not set");
-    App folder(g_exe, "bench-start");  // a folder holding love.dll, as after the first start
+    const std::wstring plain = EnvPath(L"TAMSORY_MINIMAL_EXE"), themed = EnvPath(L"TAMSORY_THEMED_EXE");
+    App folder(g_exe, "bench-start");       // a folder holding love.dll, as after the first start
+    TerminateProcess(folder.Process(), 0);  // only its folder is wanted
+    WaitForSingleObject(folder.Process(), 5000);
+    const struct {
+        const char* name;
+        std::wstring exe;
+        std::wstring_view windowClass;
+    } programs[] = {
+        {"tamsory", g_exe, L"TamsoryForm"}, {"plain", plain, L"TamsoryMinimal"}, {"themed", themed, L"TamsoryMinimal"}};
+    for (const auto& p : programs) StartToFirstPaint(p.exe, folder.Folder(), p.windowClass);
     const int runs = 15;
-    std::vector<double> tamsory, floor, ratios;
-    StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm");  // warm both up, uncounted
-    StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal");
+    std::map<std::string, std::vector<Start>> starts;
+    std::vector<double> againstPlain, againstThemed;
     for (int i = 0; i < runs; ++i) {
-        tamsory.push_back(StartToFirstPaint(g_exe, folder.Folder(), L"TamsoryForm"));
-        Sleep(200);
-        floor.push_back(StartToFirstPaint(minimal, folder.Folder(), L"TamsoryMinimal"));
-        Sleep(200);
-        ratios.push_back(tamsory.back() / floor.back());
+        for (const auto& p : programs) {
+            starts[p.name].push_back(StartToFirstPaint(p.exe, folder.Folder(), p.windowClass));
+            Sleep(200);
+        }
+        const double tamsory = starts["tamsory"].back().Seconds();
+        againstPlain.push_back(tamsory / starts["plain"].back().Seconds());
+        againstThemed.push_back(tamsory / starts["themed"].back().Seconds());
     }
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    };
     Figure("startup.runs", runs);
-    Figure("startup.tamsory_median_ms", 1000 * median(tamsory));
-    Figure("startup.minimal_median_ms", 1000 * median(floor));
-    Figure("startup.ratio_median", median(ratios));
+    for (const auto& p : programs) {
+        const auto figure = [&](const char* what, double (*of)(const Start&)) {
+            std::vector<double> values;
+            for (const Start& s : starts[p.name]) values.push_back(of(s));
+            Figure("startup." + std::string(p.name) + "." + what, Median(values));
+        };
+        figure("median_ms", [](const Start& s) { return 1000 * s.Seconds(); });
+        figure("private_mb", [](const Start& s) { return s.privateMb; });
+        figure("working_set_mb", [](const Start& s) { return s.workingSetMb; });
+        figure("dlls", [](const Start& s) { return s.dlls.empty() ? 0.0 : static_cast<double>(s.dlls.size() - 1); });
+    }
+    // The DLLs Tamsory loads beyond the themed floor's, by name.
+    std::string beyond;
+    const std::vector<std::string>& floorDlls = starts["themed"].back().dlls;
+    const std::vector<std::string>& ours = starts["tamsory"].back().dlls;
+    for (size_t i = 1; i < ours.size(); ++i) {
+        if (std::find(floorDlls.begin(), floorDlls.end(), ours[i]) == floorDlls.end()) beyond += " " + ours[i];
+    }
+    std::printf("note startup.dlls_beyond_themed%s\n", beyond.empty() ? " none" : beyond.c_str());
+    Figure("startup.ratio_plain_median", Median(againstPlain));
+    Figure("startup.ratio_themed_median", Median(againstThemed));
+}
+
+// --- The stages of start-up ---------------------------------------------------------------------
+
+// The traced builds write, once their window has been painted, "<QueryPerformanceCounter> <stage>"
+// for the end of each stage to tamsory-trace.txt in their folder; QueryPerformanceCounter counts
+// the same clock in every process, so the stages line up with the driver's CreateProcess.
+// Tamsory_traced.exe and the traced themed floor run by turns; each stage is the median of its runs.
+void StartUpStages() {
+    const struct {
+        const char* name;
+        std::wstring exe;
+        std::wstring_view windowClass;
+    } programs[] = {{"tamsory", EnvPath(L"TAMSORY_TRACED_EXE"), L"TamsoryForm"},
+                    {"themed", EnvPath(L"TAMSORY_THEMED_TRACED_EXE"), L"TamsoryMinimal"}};
+    App folder(g_exe, "bench-stages");
+    TerminateProcess(folder.Process(), 0);
+    WaitForSingleObject(folder.Process(), 5000);
+    const std::wstring file = folder.Folder() + L"\\tamsory-trace.txt";
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::map<std::string, std::vector<std::string>> order;
+    std::map<std::string, std::vector<double>> stageMs;
+    const int runs = 9;
+    for (const auto& p : programs) StartToFirstPaint(p.exe, folder.Folder(), p.windowClass);  // uncounted
+    for (int i = 0; i < runs; ++i) {
+        for (const auto& p : programs) {
+            DeleteFileW(file.c_str());
+            const Start run = StartToFirstPaint(p.exe, folder.Folder(), p.windowClass);
+            FILE* in = _wfopen(file.c_str(), L"r");
+            Check(in != nullptr, "the traced " + std::string(p.name) + " wrote no tamsory-trace.txt");
+            double previous = run.start;
+            long long ticks;
+            char stage[128];
+            std::vector<std::string> stages;
+            std::map<std::string, double> thisRun;  // a stage passed more than once counts once, summed
+            while (std::fscanf(in, "%lld %127[^\n]", &ticks, stage) == 2) {
+                const double at = static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
+                if (!thisRun.count(stage)) stages.push_back(stage);
+                thisRun[stage] += 1000 * (at - previous);
+                previous = at;
+            }
+            std::fclose(in);
+            stages.push_back("seen painted by the driver");
+            thisRun[stages.back()] = 1000 * (run.painted - previous);
+            for (const auto& [name, ms] : thisRun) stageMs[std::string(p.name) + "/" + name].push_back(ms);
+            stageMs[std::string(p.name) + "/total"].push_back(1000 * run.Seconds());
+            order[p.name] = stages;
+            Sleep(200);
+        }
+    }
+    DeleteFileW(file.c_str());
+    Figure("stages.runs", runs);
+    for (const auto& p : programs) {
+        for (const std::string& stage : order[p.name]) {
+            std::printf("stage %s %.2f %s\n", p.name, Median(stageMs[std::string(p.name) + "/" + stage]),
+                        stage.c_str());
+        }
+        Figure("stages." + std::string(p.name) + ".total_median_ms", Median(stageMs[std::string(p.name) + "/total"]));
+    }
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::vector<Case> figures{{"count-up cost", CountUpCosts}, {"start-up cost", StartUpCost}};
+    const std::vector<Case> figures{
+        {"count-up cost", CountUpCosts}, {"start-up cost", StartUpCost}, {"start-up stages", StartUpStages}};
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: wine_bench <Tamsory.exe> <artifacts folder> bench [case]\n");
         return 2;
