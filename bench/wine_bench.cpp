@@ -264,7 +264,9 @@ Start StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std
 
 // Start-up to first paint: Tamsory.exe against one empty window without a manifest (the plain
 // floor) and with Tamsory's manifest (the themed floor, which the goal is set against), run by
-// turns, after one uncounted run of each.
+// turns, in an order that alternates, after one uncounted run of each. Other programs on the
+// machine lengthen a start by whatever they take: each turn's ratio compares starts a second
+// apart, and the median of the ratios leaves out the turns such a burst fell into.
 void StartUpCost() {
     const std::wstring plain = EnvPath(L"TAMSORY_MINIMAL_EXE"), themed = EnvPath(L"TAMSORY_THEMED_EXE");
     App folder(g_exe, "bench-start");       // a folder holding love.dll, as after the first start
@@ -277,17 +279,18 @@ void StartUpCost() {
     } programs[] = {
         {"tamsory", g_exe, L"TamsoryForm"}, {"plain", plain, L"TamsoryMinimal"}, {"themed", themed, L"TamsoryMinimal"}};
     for (const auto& p : programs) StartToFirstPaint(p.exe, folder.Folder(), p.windowClass);
-    const int runs = 15;
+    const int runs = 30;
     std::map<std::string, std::vector<Start>> starts;
     std::vector<double> againstPlain, againstThemed;
     for (int i = 0; i < runs; ++i) {
-        for (const auto& p : programs) {
+        for (int k = 0; k < 3; ++k) {
+            const auto& p = programs[i % 2 ? 2 - k : k];
             starts[p.name].push_back(StartToFirstPaint(p.exe, folder.Folder(), p.windowClass));
-            Sleep(200);
+            Sleep(300);  // for Wine and the X server to finish with the program just ended
         }
-        const double tamsory = starts["tamsory"].back().Seconds();
-        againstPlain.push_back(tamsory / starts["plain"].back().Seconds());
-        againstThemed.push_back(tamsory / starts["themed"].back().Seconds());
+        const Start& tamsory = starts["tamsory"].back();
+        againstPlain.push_back(tamsory.Seconds() / starts["plain"].back().Seconds());
+        againstThemed.push_back(tamsory.Seconds() / starts["themed"].back().Seconds());
     }
     Figure("startup.runs", runs);
     for (const auto& p : programs) {
@@ -311,6 +314,9 @@ void StartUpCost() {
     std::printf("note startup.dlls_beyond_themed%s\n", beyond.empty() ? " none" : beyond.c_str());
     Figure("startup.ratio_plain_median", Median(againstPlain));
     Figure("startup.ratio_themed_median", Median(againstThemed));
+    std::sort(againstThemed.begin(), againstThemed.end());
+    Figure("startup.ratio_themed_q1", againstThemed[againstThemed.size() / 4]);
+    Figure("startup.ratio_themed_q3", againstThemed[againstThemed.size() * 3 / 4]);
 }
 
 // --- The stages of start-up ---------------------------------------------------------------------
