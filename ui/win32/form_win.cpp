@@ -14,7 +14,6 @@ namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed single border
 constexpr int kFirstControlId = 1000;  // clear of IDOK and IDCANCEL, which Enter and Esc send
-constexpr UINT kMakeHiddenControls = WM_APP + 1;
 
 std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
 
@@ -217,90 +216,55 @@ void Form::Load() {
     focus_ = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
 }
 
-// The controls the load handler left visible, now; the hidden ones (the main window's exit and
-// once-more buttons) just after the first paint, from the message loop, which answers what was
-// sent to the window before: the first paint does not wait for them.
 void Form::CreateControls() {
-    bool hidden = false;
     for (auto& c : controls_) {
-        if (c->visible) {
-            MakeControl(*c);
-        } else {
-            hidden = true;
+        const forms::ControlDesign& d = c->design;
+        const wchar_t* cls = L"STATIC";
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c->visible ? WS_VISIBLE : 0);
+        DWORD exStyle = 0;
+        switch (d.kind) {
+            case forms::ControlKind::TextBox:
+                cls = L"EDIT";
+                style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
+            case forms::ControlKind::Label:
+                // A transparent label paints itself over the window's background; the others are
+                // ordinary statics. Only a label with a double-click handler takes the mouse.
+                style |= SS_NOPREFIX | (d.transparent ? SS_OWNERDRAW : (d.centered ? SS_CENTER : SS_LEFT));
+                if (c->onDblClick) style |= SS_NOTIFY;
+                break;
+            case forms::ControlKind::Button:
+                cls = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON;
+                break;
+            case forms::ControlKind::GraphicalButton:
+                cls = L"BUTTON";
+                style |= WS_TABSTOP | BS_OWNERDRAW;
+                break;
+            case forms::ControlKind::PictureBox:
+                style |= SS_OWNERDRAW;
+                break;
         }
-    }
-    ArrangeControls();
-    if (hidden) PostMessageW(hwnd_, kMakeHiddenControls, 0, 0);
-}
-
-void Form::MakeHiddenControls() {
-    HWND previous = nullptr;
-    for (auto& c : controls_) {
-        if (!c->hwnd) {
-            MakeControl(*c);
-            // Into its place in tab order, after the control before it in the design.
-            if (GetWindow(c->hwnd, GW_HWNDPREV) != previous) {
-                SetWindowPos(c->hwnd, previous ? previous : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            }
+        // Made where the design puts it at the window's DPI. Each new child goes below those
+        // made before it, so the first control of the design is on top: tab order is z-order.
+        const RECT r = PixelRect(d.rect);
+        c->hwnd = CreateWindowExW(exStyle, cls, Wide(c->caption).c_str(), style, r.left, r.top, r.right - r.left,
+                                  r.bottom - r.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c->id)),
+                                  toolkit_.Instance(), nullptr);
+        if (!c->hwnd) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
+        if (d.kind == forms::ControlKind::TextBox && d.maxLength > 0) {
+            SendMessageW(c->hwnd, EM_LIMITTEXT, static_cast<WPARAM>(d.maxLength), 0);
         }
-        previous = c->hwnd;
-    }
-    ArrangeControls();
-}
-
-// Makes a control's window where the design puts it at the window's DPI, in the state the load
-// handler left it in. Each new child goes below those made before it, so controls made in design
-// order have the first on top: tab order is z-order.
-void Form::MakeControl(Control& c) {
-    const forms::ControlDesign& d = c.design;
-    const wchar_t* cls = L"STATIC";
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c.visible ? WS_VISIBLE : 0);
-    DWORD exStyle = 0;
-    switch (d.kind) {
-        case forms::ControlKind::TextBox:
-            cls = L"EDIT";
-            style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
-            exStyle = WS_EX_CLIENTEDGE;
-            break;
-        case forms::ControlKind::Label:
-            // A transparent label paints itself over the window's background; the others are
-            // ordinary statics. Only a label with a double-click handler takes the mouse.
-            style |= SS_NOPREFIX | (d.transparent ? SS_OWNERDRAW : (d.centered ? SS_CENTER : SS_LEFT));
-            if (c.onDblClick) style |= SS_NOTIFY;
-            break;
-        case forms::ControlKind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-            break;
-        case forms::ControlKind::GraphicalButton:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_OWNERDRAW;
-            break;
-        case forms::ControlKind::PictureBox:
-            style |= SS_OWNERDRAW;
-            break;
-    }
-    const RECT r = PixelRect(d.rect);
-    c.hwnd = CreateWindowExW(exStyle, cls, Wide(c.caption).c_str(), style, r.left, r.top, r.right - r.left,
-                             r.bottom - r.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                             toolkit_.Instance(), nullptr);
-    if (!c.hwnd) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
-    if (d.kind == forms::ControlKind::TextBox && d.maxLength > 0) {
-        SendMessageW(c.hwnd, EM_LIMITTEXT, static_cast<WPARAM>(d.maxLength), 0);
-    }
-    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(ControlFont(c))), FALSE);
-}
-
-// The controls drawn above the ones they overlap, and what each transparent label lies on, from
-// the bottom of the z-order up. Overlap in the design is overlap at every DPI.
-void Form::ArrangeControls() {
-    for (auto& c : controls_) {
-        if (c->design.onTop && c->hwnd) {
-            SetWindowPos(c->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
+        SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(ControlFont(*c))), FALSE);
     }
     for (auto& c : controls_) {
-        if (!c->IsTransparentLabel() || !c->hwnd) continue;
+        if (c->design.onTop) SetWindowPos(c->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    // What each transparent label lies on, from the bottom of the z-order up. Overlap in the
+    // design is overlap at every DPI, so this holds until the window is unloaded.
+    for (auto& c : controls_) {
+        if (!c->IsTransparentLabel()) continue;
         const RECT r = PixelRect(c->design.rect);
         c->beneath.clear();
         for (HWND below = GetWindow(c->hwnd, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
@@ -611,9 +575,6 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NCDESTROY:
             OnNcDestroy();
-            return 0;
-        case kMakeHiddenControls:
-            MakeHiddenControls();
             return 0;
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);

@@ -44,9 +44,6 @@ private:
 
     void Load();
     void CreateControls();
-    void MakeHiddenControls();
-    void MakeControl(Control& control);
-    void ArrangeControls();
     void ApplyDpi(UINT dpi);
     HFONT FontFor(const forms::Font& font);
     const forms::Font& ControlFont(const Control& control) const;
