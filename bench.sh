@@ -72,8 +72,9 @@ cmd_frame="TAMSORY_WINEPREFIX=\$PWD/build/wine-bench TAMSORY_XVFB=1 tools/deskto
 
 # --- The figures -------------------------------------------------------------------------------
 
-fig() { awk -v k="$1" '$1 == "figure" && $2 == k { print $3 }' "$out/wine.txt"; }
-frame() { awk -v k="frame.$1_us" '$1 == "figure" && $2 == k { print $3 }' "$out/frame.txt"; }
+# Wine writes its programs' lines ended by CR LF.
+fig() { awk -v k="$1" '{ sub(/\r$/, "") } $1 == "figure" && $2 == k { print $3 }' "$out/wine.txt"; }
+frame() { awk -v k="frame.$1_us" '{ sub(/\r$/, "") } $1 == "figure" && $2 == k { print $3 }' "$out/frame.txt"; }
 # The median of a benchmark's repetitions, in nanoseconds of processor time.
 median_ns() { awk -F, -v k="\"$1_median\"" '$1 == k { print $4 }' "$out/core_bench.csv"; }
 num() { LC_ALL=C awk -v v="$1" "BEGIN { printf \"%.${2:-2}f\", v }"; }
@@ -115,10 +116,11 @@ for p in tamsory themed plain; do
 $(num "$(fig startup.$p.working_set_mb)" 1) MB | $(fig startup.$p.dlls) |
 "
 done
-beyond=$(awk '$1 == "note" && $2 == "startup.dlls_beyond_themed" { $1 = $2 = ""; sub(/^ +/, ""); print }' "$out/wine.txt")
+beyond=$(awk '{ sub(/\r$/, "") } $1 == "note" && $2 == "startup.dlls_beyond_themed" { $1 = $2 = ""; sub(/^ +/, ""); print }' "$out/wine.txt")
 
 # The stages of start-up, Tamsory's beside the themed floor's where both have the stage.
 stage_rows=$(awk '
+    { sub(/\r$/, "") }
     $1 == "stage" { ms = $3; name = $0; sub(/^stage [a-z]+ [0-9.]+ /, "", name)
         if ($2 == "tamsory") { order[++n] = name; t[name] = ms } else { f[name] = ms } }
     END { for (i = 1; i <= n; i++) { s = order[i]
@@ -158,19 +160,19 @@ server do on the program's behalf is not counted. The virtual display carries an
 database, as every X session does (tools/desktop.sh): without one, Xlib looks for ~/.Xdefaults on
 disk at every font selection Wine makes into a screen DC, some 330 times for one verdict box.
 
-Where a count-up's processor time goes, split at the label's first and last numbers (read from
-the window manager's copy of the label's text, InternalGetWindowText, which sends the program
-nothing): the click up to the first number (the name score, love.dll, hiding the start button),
-the steps, and after the last number the last wait and the verdict box (MessageBoxW).
+Where a count-up's processor time goes, split by the designed pace (the time is also read in the
+middle of the first wait and of the last): the click up to the first number (the name score,
+love.dll, hiding the start button), the steps between the first and the last number, and the
+last wait with the verdict box (MessageBoxW).
 
-| Count to | UI thread CPU a count-up (mean) | Click to first number | From the first number to the last | Last number to verdict shown |
+| Count to | UI thread CPU a count-up (mean) | Click and first number | The steps in between | Last number and verdict box |
 |---|---|---|---|---|
 ${split_rows}
 One step, part by part, from bench/frame_bench.cpp: the real main window (Tamsory's Win32 layer
 and the Main window's design) repeating each part, timed by the UI thread's processor time from
 Linux. Back to back, with a warm processor, a whole step (colour, caption, paint) costs
 $(num "$(frame step)" 1) µs: colour $(num "$(frame colour)" 1) µs (nothing reaches Wine), caption $(num "$(frame caption)" 1) µs (the window
-text kept by Wine's server for screen readers), paint $(num "$(frame paint)" 1) µs; the clock's look at the message queue
+text, given to Wine's server only when the program next waits for messages), paint $(num "$(frame paint)" 1) µs; the clock's look at the message queue
 $(num "$(frame message_check)" 1) µs. At the count-up's pace, one step every 25 ms, the thread sleeps in between and wakes to
 a cold processor, and the same work costs several times more (µs a step, each including its wait):
 

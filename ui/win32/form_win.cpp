@@ -50,7 +50,7 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
         caption = design.caption;
         foreColor = design.foreColor.value_or(forms::Color::System(forms::kButtonTextColor));
         visible = true;
-        changed = invalidated = false;
+        changed = invalidated = textPending = false;
     }
 
     // Text box
@@ -67,7 +67,13 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     void SetCaption(std::u16string_view text) override {
         caption = text;
         if (!hwnd) return;
-        if (IsOwnerDrawn()) {
+        if (IsTransparentLabel()) {
+            // Answered from `caption` (see LabelProc); the window manager's copy of the text is
+            // brought up to date when the program next waits for messages, not a hundred times
+            // during a count-up.
+            textPending = true;
+            Invalidate();
+        } else if (IsOwnerDrawn()) {
             // The window keeps the text for screen readers and WM_GETTEXT; we paint it. The
             // controls' own WM_SETTEXT would paint at once, and Repaint paints again: twice the
             // work for every number of the count-up.
@@ -101,8 +107,8 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     // Toolkit::InvalidateChangedLabels). Any other control is invalidated at once.
     void Invalidate() {
         if (IsTransparentLabel()) {
-            if (!changed) form.toolkit_.LabelsChanged(form);
             changed = true;
+            form.toolkit_.LabelsChanged(form);
             return;
         }
         InvalidateRect(hwnd, nullptr, FALSE);
@@ -123,9 +129,31 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     forms::Color foreColor;
     bool visible = true;
     std::vector<Control*> beneath;  // transparent labels: the controls they lie on, bottom first
-    // Transparent labels: changed and not drawn since; invalidated, so that a WM_DRAWITEM will come.
-    bool changed = false, invalidated = false;
+    // Transparent labels: changed and not drawn since; invalidated, so that a WM_DRAWITEM will come;
+    // the caption not yet given to the window manager. The static control's own window procedure.
+    bool changed = false, invalidated = false, textPending = false;
+    WNDPROC staticProc = nullptr;
 };
+
+namespace {
+
+// A transparent label's window procedure: its text is the caption the program set, even before
+// the window manager has a copy (screen readers and other programs ask with WM_GETTEXT).
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* c = reinterpret_cast<const Form::Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(c->caption.size());
+    if (message == WM_GETTEXT) {
+        if (wParam == 0) return 0;
+        const size_t n = std::min(c->caption.size(), static_cast<size_t>(wParam) - 1);
+        auto* out = reinterpret_cast<wchar_t*>(lParam);
+        std::copy_n(c->caption.begin(), n, out);
+        out[n] = L'\0';
+        return static_cast<LRESULT>(n);
+    }
+    return CallWindowProcW(c->staticProc, hwnd, message, wParam, lParam);
+}
+
+}  // namespace
 
 Form::Form(Toolkit& toolkit, const forms::FormDesign& design) : toolkit_(toolkit), design_(design) {
     int id = kFirstControlId;
@@ -255,6 +283,11 @@ void Form::CreateControls() {
         if (!c->hwnd) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
         if (d.kind == forms::ControlKind::TextBox && d.maxLength > 0) {
             SendMessageW(c->hwnd, EM_LIMITTEXT, static_cast<WPARAM>(d.maxLength), 0);
+        }
+        if (c->IsTransparentLabel()) {
+            SetWindowLongPtrW(c->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c.get()));
+            c->staticProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(c->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LabelProc)));
         }
         SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(ControlFont(*c))), FALSE);
     }
@@ -409,7 +442,13 @@ void Form::Repaint() {
 
 void Form::InvalidateChangedLabels() {
     for (auto& c : controls_) {
-        if (!c->changed || c->invalidated || !c->hwnd) continue;
+        if (!c->hwnd) continue;
+        if (c->textPending) {
+            // The static's own WM_SETTEXT would paint the text at once, over ours.
+            DefWindowProcW(c->hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(c->caption).c_str()));
+            c->textPending = false;
+        }
+        if (!c->changed || c->invalidated) continue;
         InvalidateRect(c->hwnd, nullptr, FALSE);
         c->invalidated = true;
     }
