@@ -221,6 +221,9 @@ Start StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std
                         &info)) {
         Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
     }
+    // The program is painted by the time it first waits for input; waiting for that without
+    // polling leaves Wine's server to the program while it starts. Then the window is checked.
+    WaitForInputIdle(info.hProcess, 30'000);
     for (;;) {
         HWND found = nullptr;
         for (HWND window : TopWindows(info.dwProcessId)) {
