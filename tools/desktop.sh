@@ -21,11 +21,17 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ] || [ "${TAMSORY_XVFB:-0}" = 1 ]; then
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
     xvfb_pid=$!
     read -r -t 20 number <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
     rm -f "$fifo"
     export DISPLAY=":$number"
+    # An X session carries a resource database: Debian's Xsession merges the system's resources
+    # (on a colour screen, x11-common's "*customization: -color") into every one. Without one,
+    # Xlib looks for ~/.Xdefaults on disk at every lookup of a default, which Wine makes whenever a
+    # font is selected into a DC of the screen: hundreds of times for one message box. (-noreset
+    # keeps it once xrdb has gone: by default the server starts afresh when its last client leaves.)
+    echo '*customization: -color' | xrdb -merge -nocpp -
 fi
 export TAMSORY_DISPLAY_STARTED=${xvfb_pid:+1}
 

@@ -5,7 +5,7 @@ set -euo pipefail
 what=${1:-test}
 
 packages=(cmake make g++ pkg-config g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-          wine wine64 xvfb xauth imagemagick fonts-wqy-zenhei fonts-arphic-uming fonts-wine locales)
+          libstb-dev wine wine64 xvfb xauth x11-xserver-utils imagemagick fonts-wqy-zenhei fonts-arphic-uming fonts-wine locales)
 case "$what" in
     test) packages+=(libgtest-dev googletest clang libclang-rt-14-dev git unzip strip-nondeterminism) ;;
     bench) packages+=(libgtest-dev googletest libbenchmark-dev) ;;

@@ -7,6 +7,7 @@
 
 #include "ui/win32/dpi_win.h"
 #include "ui/win32/toolkit_win.h"
+#include "ui/win32/trace_win.h"
 
 namespace win {
 namespace {
@@ -21,21 +22,20 @@ COLORREF Resolve(const forms::Color& color) {
 }
 
 // Splits a caption into lines that fit the width, breaking between any two characters, as
-// the captions are Chinese and have no spaces to break at.
+// the captions are Chinese and have no spaces to break at. Each line holds at least one.
 std::vector<std::wstring> WrapToWidth(HDC dc, const std::wstring& text, int width) {
+    // One measurement for the whole caption: the width of every prefix.
+    std::vector<int> ends(text.size());
+    SIZE all{};
+    GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0, nullptr, ends.data(), &all);
     std::vector<std::wstring> lines;
-    std::wstring line;
-    for (wchar_t ch : text) {
-        std::wstring longer = line + ch;
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, longer.c_str(), static_cast<int>(longer.size()), &extent);
-        if (extent.cx > width && !line.empty()) {
-            lines.push_back(line);
-            longer = std::wstring(1, ch);
-        }
-        line = longer;
+    for (size_t start = 0; start < text.size();) {
+        const int before = start ? ends[start - 1] : 0;
+        size_t end = start + 1;
+        while (end < text.size() && ends[end] - before <= width) ++end;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
     }
-    if (!line.empty()) lines.push_back(line);
     return lines;
 }
 
@@ -50,7 +50,7 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
         caption = design.caption;
         foreColor = design.foreColor.value_or(forms::Color::System(forms::kButtonTextColor));
         visible = true;
-        changed = false;
+        changed = invalidated = textPending = false;
     }
 
     // Text box
@@ -67,7 +67,13 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     void SetCaption(std::u16string_view text) override {
         caption = text;
         if (!hwnd) return;
-        if (IsOwnerDrawn()) {
+        if (IsTransparentLabel()) {
+            // Answered from `caption` (see LabelProc); the window manager's copy of the text is
+            // brought up to date when the program next waits for messages, not a hundred times
+            // during a count-up.
+            textPending = true;
+            Invalidate();
+        } else if (IsOwnerDrawn()) {
             // The window keeps the text for screen readers and WM_GETTEXT; we paint it. The
             // controls' own WM_SETTEXT would paint at once, and Repaint paints again: twice the
             // work for every number of the count-up.
@@ -94,13 +100,19 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
         }
     }
 
-    // A transparent label is invalidated once until it is drawn: each invalidation is a trip to
-    // the window manager, and the count-up changes its colour and its number at every step.
+    // A transparent label is not invalidated when it changes, since each invalidation (and the
+    // validation after drawing) is a trip to the window manager, and the count-up changes colour
+    // and number at every step: Repaint draws it straight onto the screen. One that changed
+    // without a Repaint is invalidated before the program next waits for messages (see
+    // Toolkit::InvalidateChangedLabels). Any other control is invalidated at once.
     void Invalidate() {
-        if (changed) return;
+        if (IsTransparentLabel()) {
+            changed = true;
+            form.toolkit_.LabelsChanged(form);
+            return;
+        }
         InvalidateRect(hwnd, nullptr, FALSE);
-        changed = IsTransparentLabel();
-        form.updatePending_ = form.updatePending_ || !changed;
+        form.updatePending_ = true;
     }
 
     bool IsTransparentLabel() const { return design.kind == forms::ControlKind::Label && design.transparent; }
@@ -117,8 +129,31 @@ struct Form::Control : forms::TextBox, forms::Label, forms::Button {
     forms::Color foreColor;
     bool visible = true;
     std::vector<Control*> beneath;  // transparent labels: the controls they lie on, bottom first
-    mutable bool changed = false;   // transparent labels: invalidated, not drawn since
+    // Transparent labels: changed and not drawn since; invalidated, so that a WM_DRAWITEM will come;
+    // the caption not yet given to the window manager. The static control's own window procedure.
+    bool changed = false, invalidated = false, textPending = false;
+    WNDPROC staticProc = nullptr;
 };
+
+namespace {
+
+// A transparent label's window procedure: its text is the caption the program set, even before
+// the window manager has a copy (screen readers and other programs ask with WM_GETTEXT).
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* c = reinterpret_cast<const Form::Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(c->caption.size());
+    if (message == WM_GETTEXT) {
+        if (wParam == 0) return 0;
+        const size_t n = std::min(c->caption.size(), static_cast<size_t>(wParam) - 1);
+        auto* out = reinterpret_cast<wchar_t*>(lParam);
+        std::copy_n(c->caption.begin(), n, out);
+        out[n] = L'\0';
+        return static_cast<LRESULT>(n);
+    }
+    return CallWindowProcW(c->staticProc, hwnd, message, wParam, lParam);
+}
+
+}  // namespace
 
 Form::Form(Toolkit& toolkit, const forms::FormDesign& design) : toolkit_(toolkit), design_(design) {
     int id = kFirstControlId;
@@ -128,6 +163,7 @@ Form::Form(Toolkit& toolkit, const forms::FormDesign& design) : toolkit_(toolkit
 }
 
 Form::~Form() {
+    toolkit_.Forget(*this);
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -171,17 +207,17 @@ void Form::Load() {
                     this);
     if (!hwnd_) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
     toolkit_.FormLoaded();
-    CreateControls();
+    TraceStage("main window created");
 
     // The window may have landed on a monitor whose DPI is not the system's.
     const UINT actual = DpiForWindow(hwnd_);
-    ApplyDpi(actual);
-    if (actual != SystemDpi()) {
-        RECT resized{0, 0, TwipsToPixels(design_.clientWidthTwips, dpi_), TwipsToPixels(design_.clientHeightTwips, dpi_)};
-        AdjustWindowRectForDpi(&resized, kFormStyle, 0, dpi_);
+    if (actual != dpi_) {
+        RECT resized{0, 0, TwipsToPixels(design_.clientWidthTwips, actual), TwipsToPixels(design_.clientHeightTwips, actual)};
+        AdjustWindowRectForDpi(&resized, kFormStyle, 0, actual);
         SetWindowPos(hwnd_, nullptr, 0, 0, resized.right - resized.left, resized.bottom - resized.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    ApplyDpi(actual);
 
     // Keep the whole window on its monitor's work area.
     RECT window;
@@ -196,13 +232,19 @@ void Form::Load() {
             SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
+    TraceStage("placed on its monitor");
 
-    focus_ = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    // The load handler sets the controls up before their windows exist, so that each is made
+    // once, in the state it is first seen in: the main window's hidden buttons are never shown
+    // and hidden again, nor its name boxes filled with their design captions and emptied.
     if (onLoad) onLoad();
+    TraceStage("load handler");
+    CreateControls();
+    TraceStage("controls created");
+    focus_ = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
 }
 
 void Form::CreateControls() {
-    HWND previous = HWND_TOP;
     for (auto& c : controls_) {
         const forms::ControlDesign& d = c->design;
         const wchar_t* cls = L"STATIC";
@@ -232,22 +274,46 @@ void Form::CreateControls() {
                 style |= SS_OWNERDRAW;
                 break;
         }
-        c->hwnd = CreateWindowExW(exStyle, cls, Wide(c->caption).c_str(), style, 0, 0, 0, 0, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c->id)), toolkit_.Instance(), nullptr);
+        // Made where the design puts it at the window's DPI. Each new child goes below those
+        // made before it, so the first control of the design is on top: tab order is z-order.
+        const RECT r = PixelRect(d.rect);
+        c->hwnd = CreateWindowExW(exStyle, cls, Wide(c->caption).c_str(), style, r.left, r.top, r.right - r.left,
+                                  r.bottom - r.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c->id)),
+                                  toolkit_.Instance(), nullptr);
         if (!c->hwnd) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
         if (d.kind == forms::ControlKind::TextBox && d.maxLength > 0) {
             SendMessageW(c->hwnd, EM_LIMITTEXT, static_cast<WPARAM>(d.maxLength), 0);
         }
-        // Tab order is z-order: the first control of the design is on top.
-        SetWindowPos(c->hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = c->hwnd;
+        if (c->IsTransparentLabel()) {
+            SetWindowLongPtrW(c->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c.get()));
+            c->staticProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(c->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LabelProc)));
+        }
+        SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(ControlFont(*c))), FALSE);
     }
     for (auto& c : controls_) {
         if (c->design.onTop) SetWindowPos(c->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    // What each transparent label lies on, from the bottom of the z-order up. Overlap in the
+    // design is overlap at every DPI, so this holds until the window is unloaded.
+    for (auto& c : controls_) {
+        if (!c->IsTransparentLabel()) continue;
+        const RECT r = PixelRect(c->design.rect);
+        c->beneath.clear();
+        for (HWND below = GetWindow(c->hwnd, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
+            Control* other = ControlByHwnd(below);
+            const RECT theirs = other ? PixelRect(other->design.rect) : RECT{};
+            RECT overlap;
+            if (other && IntersectRect(&overlap, &r, &theirs)) c->beneath.insert(c->beneath.begin(), other);
+        }
+    }
 }
 
-// Lays the window out at a DPI: fonts, picture, icons and every control's rectangle.
+const forms::Font& Form::ControlFont(const Control& c) const {
+    return c.design.font.face.empty() ? design_.defaultFont : c.design.font;
+}
+
+// Lays the window out at a DPI: fonts, picture, icons, and the rectangle of every control made.
 void Form::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
     auto oldFonts = std::move(fonts_);  // freed only after every control has its new font
@@ -256,36 +322,32 @@ void Form::ApplyDpi(UINT dpi) {
     pictureDc_.reset();  // each DC before the bitmap selected into it
     canvasDc_.reset();
     picture_ = design_.backgroundPicture ? LoadPicture(toolkit_.Instance(), kBackgroundPicture, dpi) : Picture{};
+    TraceStage("picture into a bitmap");
 
     const auto loadIcon = [&](int size) {
         return unique_hicon(static_cast<HICON>(
             LoadImageW(toolkit_.Instance(), MAKEINTRESOURCEW(kHeartIcon), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
     };
-    bigIcon_ = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
-    smallIcon_ = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    // The window class carries the icons at the system's DPI. Only a window at another DPI needs
+    // its own: under Wine each WM_SETICON converts both icons for the X server again.
+    if (dpi != SystemDpi() || bigIcon_) {
+        bigIcon_ = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
+        smallIcon_ = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    }
+    TraceStage("window icons");
 
     SIZE canvas{1, 1};  // room for the largest transparent label
     for (auto& c : controls_) {
         const RECT r = PixelRect(c->design.rect);
-        if (c->IsTransparentLabel()) {
-            canvas = {std::max(canvas.cx, r.right - r.left), std::max(canvas.cy, r.bottom - r.top)};
-            // The controls it lies on, from the bottom of the z-order up.
-            c->beneath.clear();
-            for (HWND below = GetWindow(c->hwnd, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT)) {
-                Control* other = ControlByHwnd(below);
-                const RECT theirs = other ? PixelRect(other->design.rect) : RECT{};
-                RECT overlap;
-                if (other && IntersectRect(&overlap, &r, &theirs)) c->beneath.insert(c->beneath.begin(), other);
-            }
-        }
-        MoveWindow(c->hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
-        const forms::Font& font = c->design.font.face.empty() ? design_.defaultFont : c->design.font;
-        SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font)), FALSE);
+        if (c->IsTransparentLabel()) canvas = {std::max(canvas.cx, r.right - r.left), std::max(canvas.cy, r.bottom - r.top)};
         if (c->design.kind == forms::ControlKind::PictureBox) {
             boxIcon_ = loadIcon(std::max<int>(1, r.right - r.left - 2));  // inside the one-pixel border
         }
+        if (!c->hwnd) continue;  // not made yet: CreateControls makes it in place
+        MoveWindow(c->hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+        SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(ControlFont(*c))), FALSE);
     }
 
     // Made once here rather than at every paint: the count-up paints its label 100 times.
@@ -296,9 +358,11 @@ void Form::ApplyDpi(UINT dpi) {
     }
     canvas_.reset(CreateCompatibleBitmap(screen, canvas.cx, canvas.cy));
     canvasDc_.reset(CreateCompatibleDC(screen));
+    canvasFont_ = nullptr;
     SelectObject(canvasDc_.get(), canvas_.get());
     ReleaseDC(hwnd_, screen);
     InvalidateRect(hwnd_, nullptr, TRUE);
+    TraceStage("off-screen drawing surfaces");
 }
 
 HFONT Form::FontFor(const forms::Font& font) {
@@ -331,6 +395,7 @@ void Form::Show() {
     if (!hwnd_) Load();
     if (!IsWindowVisible(hwnd_)) {
         ShowWindow(hwnd_, SW_SHOWNORMAL);
+        TraceStage("shown");
         UpdateWindow(hwnd_);
     } else if (IsWindowEnabled(hwnd_)) {
         SetForegroundWindow(hwnd_);
@@ -363,16 +428,34 @@ void Form::Repaint() {
     // a step of the count-up cost Wine twice as much as drawing the number.
     for (auto& c : controls_) {
         if (!c->changed || !IsWindowVisible(c->hwnd)) continue;
-        HDC dc = GetDC(c->hwnd);
+        const bool invalidated = c->invalidated;
+        // Only copied onto, so the DC needs no reset to defaults when released: under Wine that
+        // reset selects the system font again, which reads the X resource files.
+        HDC dc = GetDCEx(c->hwnd, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_NORESETATTRS);
         DrawTransparentLabel(*c, dc);
         ReleaseDC(c->hwnd, dc);
-        ValidateRect(c->hwnd, nullptr);
+        if (invalidated) ValidateRect(c->hwnd, nullptr);  // drawn: no WM_DRAWITEM to follow
     }
     if (updatePending_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
     updatePending_ = false;
 }
 
+void Form::InvalidateChangedLabels() {
+    for (auto& c : controls_) {
+        if (!c->hwnd) continue;
+        if (c->textPending) {
+            // The static's own WM_SETTEXT would paint the text at once, over ours.
+            DefWindowProcW(c->hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(c->caption).c_str()));
+            c->textPending = false;
+        }
+        if (!c->changed || c->invalidated) continue;
+        InvalidateRect(c->hwnd, nullptr, FALSE);
+        c->invalidated = true;
+    }
+}
+
 void Form::MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) {
+    toolkit_.InvalidateChangedLabels();  // the box's loop paints them
     MessageBoxW(hwnd_, Wide(text).c_str(), Wide(title).c_str(), MB_OK | static_cast<UINT>(style));
 }
 
@@ -397,18 +480,20 @@ void Form::Fire(const std::function<void()>& handler) {
 // Paints the window's background as seen from `origin` (client coordinates) into `dc`: the
 // picture where it lies, the window colour elsewhere.
 void Form::PaintBackground(HDC dc, POINT origin, SIZE size) {
-    const RECT all{0, 0, size.cx, size.cy};
-    FillRect(dc, &all, GetSysColorBrush(design_.backgroundPicture ? COLOR_WINDOW : COLOR_BTNFACE));
+    const bool covered = pictureDc_ && origin.x >= 0 && origin.y >= 0 && origin.x + size.cx <= picture_.size.cx &&
+                         origin.y + size.cy <= picture_.size.cy;
+    if (!covered) {
+        const RECT all{0, 0, size.cx, size.cy};
+        FillRect(dc, &all, GetSysColorBrush(design_.backgroundPicture ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
     if (pictureDc_) BitBlt(dc, -origin.x, -origin.y, picture_.size.cx, picture_.size.cy, pictureDc_.get(), 0, 0, SRCCOPY);
 }
 
-void Form::DrawTransparentLabel(const Control& c, HDC dc) {
-    c.changed = false;
-    RECT r;
-    GetClientRect(c.hwnd, &r);
-    const SIZE size{r.right, r.bottom};
-    POINT origin{0, 0};
-    MapWindowPoints(c.hwnd, hwnd_, &origin, 1);
+void Form::DrawTransparentLabel(Control& c, HDC dc) {
+    c.changed = c.invalidated = false;
+    const RECT r = PixelRect(c.design.rect);  // where the label lies, borderless
+    const POINT origin{r.left, r.top};
+    const SIZE size{r.right - r.left, r.bottom - r.top};
 
     // Drawn off screen and copied in one go, so the number never flickers as it counts.
     const HDC memory = canvasDc_.get();
@@ -426,13 +511,22 @@ void Form::DrawTransparentLabel(const Control& c, HDC dc) {
         SetViewportOrgEx(memory, previous.x, previous.y, nullptr);
     }
 
-    SelectGuard selectFont(memory, reinterpret_cast<HFONT>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
-    SetBkMode(memory, TRANSPARENT);
-    SetTextColor(memory, Resolve(c.foreColor));
-    RECT text{0, 0, size.cx, size.cy};
-    const std::wstring caption = Wide(c.caption);
-    DrawTextW(memory, caption.c_str(), static_cast<int>(caption.size()), &text,
-              DT_NOPREFIX | DT_WORDBREAK | (c.design.centered ? DT_CENTER : DT_LEFT));
+    // An empty caption (the score before the first test) leaves its font unused: under Wine the
+    // first use of the big Hei face costs the first paint a millisecond or more.
+    if (!c.caption.empty()) {
+        // The font stays selected from one number to the next: under Wine every selection into a
+        // DC made from the screen's reads the X resource files afresh, twice.
+        if (HFONT font = FontFor(ControlFont(c)); font != canvasFont_) {
+            SelectObject(memory, font);
+            canvasFont_ = font;
+        }
+        SetBkMode(memory, TRANSPARENT);
+        SetTextColor(memory, Resolve(c.foreColor));
+        RECT text{0, 0, size.cx, size.cy};
+        const std::wstring caption = Wide(c.caption);
+        DrawTextW(memory, caption.c_str(), static_cast<int>(caption.size()), &text,
+                  DT_NOPREFIX | DT_WORDBREAK | (c.design.centered ? DT_CENTER : DT_LEFT));
+    }
     BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
 }
 
@@ -560,7 +654,7 @@ void Form::OnCommand(int id, int code) {
 }
 
 void Form::OnDrawItem(const DRAWITEMSTRUCT& item) {
-    const Control* c = ControlByHwnd(item.hwndItem);
+    Control* c = ControlByHwnd(item.hwndItem);
     if (!c) return;
     if (c->design.kind == forms::ControlKind::GraphicalButton) DrawGraphicalButton(*c, item);
     if (c->IsTransparentLabel()) DrawTransparentLabel(*c, item.hDC);
@@ -591,10 +685,11 @@ void Form::OnNcDestroy() {
     hwnd_ = nullptr;
     focus_ = nullptr;
     for (auto& c : controls_) c->hwnd = nullptr;
+    pictureDc_.reset();  // the DCs first: a font or bitmap still selected into one is not freed
+    canvasDc_.reset();
+    canvasFont_ = nullptr;
     fonts_.clear();
     brushes_.clear();
-    pictureDc_.reset();
-    canvasDc_.reset();
     picture_ = {};
     canvas_.reset();
     bigIcon_.reset();

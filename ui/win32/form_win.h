@@ -32,6 +32,8 @@ public:
     void SetEnabled(bool enabled) override;
     void Repaint() override;
     void MsgBox(std::u16string_view text, forms::MsgStyle style, std::u16string_view title) override;
+    // Transparent labels changed since they were last drawn get a WM_DRAWITEM after all.
+    void InvalidateChangedLabels();
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -44,6 +46,7 @@ private:
     void CreateControls();
     void ApplyDpi(UINT dpi);
     HFONT FontFor(const forms::Font& font);
+    const forms::Font& ControlFont(const Control& control) const;
     HBRUSH BrushFor(COLORREF color);
     Control* ControlByHwnd(HWND hwnd);
     Control& ControlNamed(std::string_view name, forms::ControlKind kind);
@@ -60,7 +63,7 @@ private:
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void OnNcDestroy();
     void DrawGraphicalButton(const Control& control, const DRAWITEMSTRUCT& item);
-    void DrawTransparentLabel(const Control& control, HDC dc);
+    void DrawTransparentLabel(Control& control, HDC dc);
     void DrawIconBox(const DRAWITEMSTRUCT& item);
 
     Toolkit& toolkit_;
@@ -78,6 +81,7 @@ private:
     Picture picture_;
     unique_hbitmap canvas_;         // off-screen drawing of the transparent labels
     unique_hdc pictureDc_, canvasDc_;  // after the bitmaps selected into them: destroyed first
+    HFONT canvasFont_ = nullptr;       // the font selected into canvasDc_, one of fonts_
     unique_hicon bigIcon_, smallIcon_, boxIcon_;
 };
 

@@ -1,4 +1,4 @@
-// The main window's background picture: a JPEG resource decoded with WIC and scaled to the DPI.
+// The main window's background picture: a JPEG resource, decoded and scaled to the DPI.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@ struct Picture {
 };
 
 // Decodes the RCDATA resource `id` and scales it by dpi / 96 with a high-quality filter.
-// COM must be initialised on the calling thread. An empty Picture when anything fails.
+// An empty Picture when anything fails.
 Picture LoadPicture(HINSTANCE instance, int id, UINT dpi);
 
 }  // namespace win

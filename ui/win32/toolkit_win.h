@@ -3,14 +3,19 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "ui/forms.h"
 #include "ui/win32/clock_win.h"
+#include "ui/win32/handles_win.h"
 
 namespace win {
 
 // Resource ids of the program's artwork (see assets/tamsory.rc).
 inline constexpr int kHeartIcon = 1;
 inline constexpr int kBackgroundPicture = 2;
+
+class Form;
 
 class Toolkit final : public forms::Toolkit {
 public:
@@ -29,12 +34,18 @@ public:
     bool CountingUp() const { return clock_.Running(); }
     void FormLoaded() { ++loadedForms_; }
     void FormUnloaded();
+    // Forms whose transparent labels changed and may not have been drawn (see Form::Control).
+    void LabelsChanged(Form& form);
+    void InvalidateChangedLabels();
+    void Forget(Form& form);
 
 private:
     HINSTANCE instance_;
+    unique_hicon bigIcon_, smallIcon_;  // the window class's: destroyed after it is unregistered
     ATOM formClass_ = 0;
     CountUpClock clock_;
     int loadedForms_ = 0;
+    std::vector<Form*> labelsChanged_;
 };
 
 }  // namespace win
