@@ -134,6 +134,8 @@ void CountUp() {
     PostMessageW(w.form, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
     Type(w.Text1, L"\b");
     Click(w.Command2);
+    Sleep(200);
+    Check(Grab(label) != before, "the numbers are not drawn as they count");
     const Box verdict = app.WaitBox();
     const double seconds = static_cast<double>(GetTickCount64() - start) / 1000;
     std::printf("     the count-up to 100 took %.3f s\n", seconds);
