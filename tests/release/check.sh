@@ -38,4 +38,3 @@ guide=$folder/使用说明.txt
 [ "$(od -An -tx1 -N3 "$guide")" = " ef bb bf" ]
 [ "$(grep -vc $'\r$' "$guide")" = 0 ]
 grep -q "$folder" "$guide"
-echo "Release $folder: reproduced at another path; layout, exe and user guide as expected."
