@@ -21,8 +21,9 @@ sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # A mirror's hiccup is retried, not taken for a failure.
+    $sudo apt-get -o Acquire::Retries=3 update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # The Chinese locale gives Wine the code page 936 and Chinese system texts.
