@@ -23,16 +23,17 @@ rm -f "$shot"
 # The window is up once its picture is: thousands of colours, where the empty desktop has a few.
 TAMSORY_XVFB=1 ../../tools/desktop.sh bash -c '
     ../../tools/wine-run.sh "$0" & app=$!
+    part=${1%.png}.part.png
     for _ in $(seq 90); do
         sleep 1
-        import -window root "$1.part"
-        if [ "$(identify -format %k "$1.part")" -gt 1000 ]; then
+        import -window root "$part"
+        if [ "$(identify -format %k "$part")" -gt 1000 ]; then
             sleep 1  # the first paint is one go; a moment more for the frame
             import -window root "$1"
             break
         fi
     done
-    rm -f "$1.part"
+    rm -f "$part"
     wineserver -k 2>/dev/null; wait $app 2>/dev/null || true' "$exe" "$shot"
 [ -s "$shot" ] || { echo "run.sh: the main window did not appear within 90 s; no screenshot" >&2; exit 1; }
 echo "Screenshot of the main window: $shot"
