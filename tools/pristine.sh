@@ -67,7 +67,7 @@ echo "pristine: cloned $(git -C "$repo" rev-parse --short HEAD) into it"
 
 # In new mount and process namespaces: the mounts vanish with the namespace, and so does any
 # process the commands leave behind (Xvfb, wineserver).
-unshare --mount --pid --fork --propagation private bash -euo pipefail -c '
+unshare --mount --pid --fork --kill-child --propagation private bash -euo pipefail -c '
     root=$1
     shift
     mount -t proc proc "$root/proc"
