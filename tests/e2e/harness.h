@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,15 +42,15 @@ auto WaitFor(Probe probe, const std::string& what, DWORD timeoutMs = 10'000) {
     }
 }
 
-// The screen's pixels in `r` (0x00RRGGBB, rows top-down), with `icon` drawn over them if given.
-inline std::vector<std::uint32_t> Grab(const RECT& r, HICON icon = nullptr) {
+// The screen's pixels in `r` (0x00RRGGBB, rows top-down), with whatever `over` draws over them.
+inline std::vector<std::uint32_t> Grab(const RECT& r, const std::function<void(HDC, int, int)>& over = {}) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     BITMAPINFO info{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     std::uint32_t* bits = nullptr;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(memory, CreateDIBSection(screen, &info, 0, reinterpret_cast<void**>(&bits), nullptr, 0));
     BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    if (icon) DrawIconEx(memory, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    if (over) over(memory, w, h);
     GdiFlush();
     std::vector<std::uint32_t> pixels(bits, bits + w * h);
     for (auto& px : pixels) px &= 0xFFFFFF;
@@ -167,7 +168,6 @@ class App {
 
     const std::wstring& Folder() const { return folder_; }
     HANDLE Process() const { return info_.hProcess; }
-    HANDLE Thread() const { return info_.hThread; }  // the program's main (UI) thread
     DWORD ThreadId() const { return info_.dwThreadId; }
     bool Alive() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 

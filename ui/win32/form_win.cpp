@@ -4,6 +4,7 @@
 #include <exception>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "ui/win32/dpi_win.h"
 #include "ui/win32/toolkit_win.h"
@@ -331,10 +332,14 @@ void Form::ApplyDpi(UINT dpi) {
     // The window class carries the icons at the system's DPI. Only a window at another DPI needs
     // its own: under Wine each WM_SETICON converts both icons for the X server again.
     if (dpi != SystemDpi() || bigIcon_) {
-        bigIcon_ = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
-        smallIcon_ = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
-        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+        // The old icons are freed only once the new ones are in place: the taskbar and Alt+Tab
+        // may ask the window for its icons at any moment.
+        unique_hicon big = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
+        unique_hicon small = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+        bigIcon_ = std::move(big);
+        smallIcon_ = std::move(small);
     }
     TraceStage("window icons");
 
@@ -361,7 +366,9 @@ void Form::ApplyDpi(UINT dpi) {
     canvasFont_ = nullptr;
     SelectObject(canvasDc_.get(), canvas_.get());
     ReleaseDC(hwnd_, screen);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    // The controls were moved and given their fonts without redrawing, and the window clips its
+    // children: each must be told to paint itself again, or it keeps the old DPI's pixels.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     TraceStage("off-screen drawing surfaces");
 }
 
