@@ -2,7 +2,8 @@
 # The release zip is the same bytes whoever builds it. The exe that test.sh built and tested in
 # build/windows is packed here; the README's release command runs in a second clone at another
 # path, with another umask and time zone; both packages must agree byte for byte. Then the zip
-# must hold exactly what a user needs, in the form the user guide promises.
+# must hold exactly what a user needs, in the form the user guide promises, and notices for exactly
+# the code of others that the link put into the exe.
 set -euo pipefail
 # CPack and unzip handle the guide's Chinese name only in a UTF-8 locale.
 export LC_ALL=C.UTF-8
@@ -31,10 +32,35 @@ cd "$there"
 unzip -q "Tamsory-$version-win64.zip"
 sha256sum --quiet -c SHA256SUMS
 folder=Tamsory-$version
-[ "$(unzip -Z1 "$folder-win64.zip")" = "$folder/"$'\n'"$folder/Tamsory.exe"$'\n'"$folder/使用说明.txt" ]
-cmp "$exe" "$folder/Tamsory.exe"
+[ "$(unzip -Z1 "$folder-win64.zip" | sed "s|^$folder/||" | tr '\n' ' ')" = " THIRD-PARTY-NOTICES.txt Tamsory.exe 使用说明.txt " ]
 strings -el "$exe" | grep -x "$version" >/dev/null
-guide=$folder/使用说明.txt
-[ "$(od -An -tx1 -N3 "$guide")" = " ef bb bf" ]
-[ "$(grep -vc $'\r$' "$guide")" = 0 ]
+guide=$folder/使用说明.txt notices=$folder/THIRD-PARTY-NOTICES.txt
+for text in "$guide" "$notices"; do
+    [ "$(od -An -tx1 -N3 "$text")" = " ef bb bf" ] || { echo "$text: no byte-order mark" >&2; exit 1; }
+    [ "$(grep -vc $'\r$' "$text")" = 0 ] || { echo "$text: lines not ended by CR LF" >&2; exit 1; }
+done
 grep -q "$folder" "$guide"
+
+# The notices have a section for each part of others' code in the exe, and for nothing else. The
+# link map names the archives and objects that gave the exe code. Members that only bind it to a
+# DLL (those with .idata sections: kernel32, user32, gdi32, msvcrt, ...) are Windows itself and need
+# no section; the build's own archives (relative paths) are ours. stb is a header: the sources'
+# include of stb_image.h stands for it.
+linked=$( (awk '/^Linker script and memory map/ {m = 1}
+    m && NF == 1 && /^ [^ ]/ {section = $1; next}
+    m && $NF ~ /^\/.*\.[ao]\)?$/ && $(NF - 1) ~ /^0x/ && $(NF - 1) != "0x0" {
+        if (NF == 4) section = $1
+        if (section ~ /^\.idata/) stub[$NF] = 1; else code[$NF] = 1 }
+    END {for (o in code) if (!(o in stub)) {sub(/\(.*/, "", o); while (sub(/[^\/]+\/\.\.\//, "", o)); print o}}' Tamsory.map
+    grep -rhoE '#include [<"]stb_[a-z_]+\.h' "$clone/core" "$clone/ui" | sed 's|.*[<"]|*/|' || true) | sort -u)
+listed=$(tr -d '\r' <"$notices" | awk '/^== .* ==$/ {name = substr($0, 4, length($0) - 6)}
+    sub(/^Built from: /, "") {for (i = 1; i <= NF; i++) print $i "\t" name}')
+status=0
+while IFS=$'\t' read -r file name; do
+    grep -q "/$file$" <<<"$linked" || { echo "$notices: $name: $file is not built into Tamsory.exe" >&2; status=1; }
+done <<<"$listed"
+while read -r path; do
+    cut -f1 <<<"$listed" | grep -qxF "${path##*/}" || { status=1
+        echo "$notices: no section for ${path##*/} ($(dpkg-query -S "$path" | cut -d: -f1)), which is built into Tamsory.exe" >&2; }
+done <<<"$linked"
+exit $status
