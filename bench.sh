@@ -291,10 +291,10 @@ which defines TAMSORY_TRACE: the marks of ui/win32/trace_win.h (empty in Tamsory
 QueryPerformanceCounter at the end of each stage, and write them out once the window is painted.
 QueryPerformanceCounter counts the same clock in every process, so the first stage is timed from
 the driver's CreateProcess. The controls floor and the themed floor are traced the same way
-(minimal_controls_traced.exe, minimal_traced.exe). $(fig stages.runs) starts of each by turns; each stage is
-its median, so the stages need not add up to the total. The totals are the medians of these
-starts of the traced builds, not of the untraced ones above, so they differ from the table above
-by the spread between runs and by what the marks cost.
+(minimal_controls_traced.exe, minimal_traced.exe). $(fig stages.runs) starts of each by turns, in an order that
+alternates; each stage is its median, so the stages need not add up to the total. The totals are
+the medians of these starts of the traced builds, not of the untraced ones above, so they differ
+from the table above by the spread between runs and by what the marks cost.
 
 | Stage (each ends at its mark) | Tamsory | Controls floor | Themed floor |
 |---|---|---|---|
