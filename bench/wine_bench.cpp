@@ -244,10 +244,18 @@ Start StartToFirstPaint(const std::wstring& exe, const std::wstring& folder, std
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + exe + L"\"";
     Start run;
-    run.start = Now();
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info)) {
-        Fail("cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
+    // Now and then (once in some thousand starts here) Wine fails to start a program at all, with
+    // error 1359 (an internal error); the next attempt starts it. Only the start that ran is timed.
+    for (int attempt = 1;; ++attempt) {
+        run.start = Now();
+        if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                           &info)) {
+            break;
+        }
+        const std::string error = "cannot start " + Utf8(exe) + " (error " + std::to_string(GetLastError()) + ")";
+        if (attempt == 3) Fail(error);
+        std::fprintf(stderr, "note: %s; trying again\n", error.c_str());
+        Sleep(500);
     }
     // The program is painted by the time it first waits for input; waiting for that without
     // polling leaves Wine's server to the program while it starts. Then the window is checked.
