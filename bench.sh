@@ -187,6 +187,8 @@ exit and once-more buttons for 150, which has no verdict), for the wall time and
 time of the UI thread; then once while another thread of the driver sends WM_NULL to the main
 window again and again (SendMessageTimeoutW, 1 ms apart), for the longest round trip: the longest
 the program left its message queue unserviced. "Idle" is the same for one second before the click.
+A longest wait is the worst of a thousand or more round trips, so one moment when the machine is
+busy elsewhere sets it, and the idle one can come out above the one while counting.
 
 Nominal lengths follow ui/pacing.h: 25 ns units; 1,000,000 units a step up to 80, then ×1.05 a
 step; past 100 at most 50 frames within 180,000,000 units, none slower than the designed pace.
@@ -233,7 +235,9 @@ The step builds up from the clock's wait as it does back to back, so at this pac
 $(num "$(calc "$(frame paced_step) - $(frame paced_colour_caption)")" 0) µs a step; its two halves, done by hand as Repaint does them (the last two columns),
 cost $(num "$(calc "$(frame paced_text) - $(frame paced_wait)")" 0) and $(num "$(calc "$(frame paced_copy_to_screen) - $(frame paced_wait)")" 0) µs beyond the wait. Each column is 200 steps; what waking costs varies
 with whatever else the machine does, so the columns take turns, 20 steps at a time, and none gets
-the quiet or the busy moments alone.
+the quiet or the busy moments alone. Still, it varies by a few µs from column to column, far more
+than the colour and the caption cost (well under a µs, above): those columns may come out a
+little below the one before them.
 
 Commands: \`${cmd_countup}\` and \`${cmd_frame}\`
 
@@ -262,7 +266,8 @@ the same places, order and fonts (Song 10.5 pt, bold Hei 27.75 pt, the decorativ
 9 pt). It has no picture, no icons, no colours and no handlers, and paints only what an
 owner-drawn control must have drawn for it: a button's face and caption, the empty score's
 background. An empty window never loads Common Controls 6 nor makes a control; a window with an
-edit box and a button must: here the controls floor takes $(num "$(calc "$(fig startup.controls.median_ms) / $(fig startup.themed.median_ms)")" 2)× as long as the themed floor.
+edit box and a button must: here the controls floor takes $(num "$(calc "$(fig startup.controls.median_ms) / $(fig startup.themed.median_ms)")" 2)× as long as the themed floor (medians
+below).
 $(fig startup.runs) turns of the four, in an order that alternates, after one uncounted start of each, in a
 folder that already holds love.dll. "First paint": the window is visible and its thread answers
 WM_NULL. All four show their window with ShowWindow and then a synchronous UpdateWindow before
@@ -286,9 +291,10 @@ Command: \`${cmd_startup}\`
 
 ### Where the time goes
 
-Tamsory_traced.exe is built from Tamsory.exe's own sources and linked with ui/win32/trace_win.cpp,
-which defines TAMSORY_TRACE: the marks of ui/win32/trace_win.h (empty in Tamsory.exe) then record
-QueryPerformanceCounter at the end of each stage, and write them out once the window is painted.
+Tamsory_traced.exe is built from Tamsory.exe's own sources and linked with the tamsory_trace
+library (ui/win32/trace_win.cpp), which defines TAMSORY_TRACE: the marks of ui/win32/trace_win.h
+(empty in Tamsory.exe) then record QueryPerformanceCounter at the end of each stage, and write
+them out once the window is painted.
 QueryPerformanceCounter counts the same clock in every process, so the first stage is timed from
 the driver's CreateProcess. The controls floor and the themed floor are traced the same way
 (minimal_controls_traced.exe, minimal_traced.exe). $(fig stages.runs) starts of each by turns, in an order that
