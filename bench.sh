@@ -6,8 +6,9 @@
 #     processor time of the UI thread (from Linux, in nanoseconds), the longest wait of a message;
 #     and what one step costs, part by part (bench/frame_bench.cpp);
 #   - the count-up's deadlines on a simulated coarse timer;
-#   - start-up to first paint against an empty window with and without Tamsory's manifest, the
-#     memory and DLLs once painted, and the stages of start-up from a traced build;
+#   - start-up to first paint against three floors (an empty window without and with Tamsory's
+#     manifest, and the themed one with the main window's child controls), the memory and DLLs
+#     once painted, and the stages of start-up from traced builds;
 #   - love.dll's lookup against reading its bytes, and the name score (natively);
 #   - the exe's size and imports.
 set -euo pipefail
@@ -19,7 +20,7 @@ jobs=$(nproc)
 echo "== Building (presets windows and bench)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs" --target Tamsory Tamsory_traced wine_bench frame_bench minimal_win minimal_themed \
-    minimal_traced
+    minimal_traced minimal_controls minimal_controls_traced
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$jobs" --target core_bench pacing_sim
 
@@ -27,15 +28,29 @@ out=build/bench-results
 rm -rf "$out"
 mkdir -p "$out"
 exe=build/windows/Tamsory.exe
-# Prints a command as it can be pasted, then runs it with its output also kept in a file.
+# A word of a command as it can be pasted at the top of any clone: quoted only when it must be,
+# with this clone's folder written as $PWD.
+shown_word() {
+    local safe='^[A-Za-z0-9_./:=,+@%-]+$'
+    if [[ $1 =~ $safe ]]; then
+        printf '%s' "${1//"$root"/\$PWD}"
+    elif [[ $1 != *"'"* ]]; then
+        printf "'%s'" "$1"
+    else
+        printf '%q' "$1"
+    fi
+}
+# Prints a command as it can be pasted (a leading `env` left out), then runs it with its output
+# also kept in a file.
 commands=()
 run() {
-    local log=$1
+    local log=$1 word shown=
     shift
-    local shown
-    shown=$(printf '%q ' "$@")
-    commands+=("${shown% }")
-    echo "\$ ${shown% }"
+    for word in "$@"; do shown+=" $(shown_word "$word")"; done
+    shown=${shown# }
+    shown=${shown#env }
+    commands+=("$shown")
+    echo "\$ $shown"
     "$@" 2>&1 | tee "$out/$log"
     return "${PIPESTATUS[0]}"
 }
@@ -48,8 +63,10 @@ run imports.txt tests/check-imports.sh x86_64-w64-mingw32-objdump "$exe"
 cmd_imports=${commands[-1]}
 
 echo "== love.dll's lookup and the name score (native, Release)"
+# The CSV goes beside core_bench, in a folder that exists wherever core_bench does.
+core_csv=build/bench/core_bench.csv
 run core_bench.txt build/bench/bench/core_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_out="$out/core_bench.csv" --benchmark_out_format=csv
+    --benchmark_out=$core_csv --benchmark_out_format=csv
 cmd_core=${commands[-1]}
 
 echo "== The count-up's deadlines on a coarse timer (simulated)"
@@ -57,26 +74,40 @@ pacing_ok=yes
 run pacing_sim.txt build/bench/bench/pacing_sim || pacing_ok=no
 cmd_pacing=${commands[-1]}
 
-echo "== Tamsory.exe under Wine: the count-up and start-up"
-export TAMSORY_WINEPREFIX=$root/build/wine-bench TAMSORY_DPI=96
+# Under Wine, each case on a virtual display of its own, in the benchmarks' own prefix.
 bin=build/windows/bench
-export TAMSORY_MINIMAL_EXE=Z:$root/$bin/minimal_win.exe TAMSORY_THEMED_EXE=Z:$root/$bin/minimal_themed.exe  # Z: is /
-export TAMSORY_TRACED_EXE=Z:$root/$bin/Tamsory_traced.exe TAMSORY_THEMED_TRACED_EXE=Z:$root/$bin/minimal_traced.exe
-run wine.txt env TAMSORY_XVFB=1 tools/desktop.sh tools/wine-run.sh $bin/wine_bench.exe "$exe"
-cmd_wine="TAMSORY_WINEPREFIX=\$PWD/build/wine-bench TAMSORY_DPI=96 TAMSORY_{MINIMAL,THEMED,TRACED,THEMED_TRACED}_EXE=... ${commands[-1]}"
+wine=(env TAMSORY_WINEPREFIX="$root/build/wine-bench" TAMSORY_DPI=96 TAMSORY_XVFB=1)
+on_display=(tools/desktop.sh tools/wine-run.sh)
+
+echo "== Tamsory.exe under Wine: the count-up"
+run wine-countup.txt "${wine[@]}" "${on_display[@]}" $bin/wine_bench.exe "$exe" "count-up cost"
+cmd_countup=${commands[-1]}
 
 echo "== One step of the count-up, part by part"
-mkdir -p "$out/frame"
-run frame.txt env TAMSORY_XVFB=1 tools/desktop.sh bash -c "cd $out/frame && exec $root/tools/wine-run.sh $root/$bin/frame_bench.exe"
-cmd_frame="TAMSORY_WINEPREFIX=\$PWD/build/wine-bench TAMSORY_XVFB=1 tools/desktop.sh tools/wine-run.sh $bin/frame_bench.exe"
+run frame.txt "${wine[@]}" "${on_display[@]}" $bin/frame_bench.exe
+cmd_frame=${commands[-1]}
+
+echo "== Tamsory.exe under Wine: start-up against the floors"
+# The floors, as Wine sees them (Z: is /).
+run wine-startup.txt "${wine[@]}" TAMSORY_MINIMAL_EXE="Z:$root/$bin/minimal_win.exe" \
+    TAMSORY_THEMED_EXE="Z:$root/$bin/minimal_themed.exe" TAMSORY_CONTROLS_EXE="Z:$root/$bin/minimal_controls.exe" \
+    "${on_display[@]}" $bin/wine_bench.exe "$exe" "start-up cost"
+cmd_startup=${commands[-1]}
+
+echo "== The stages of start-up, from the traced builds"
+run wine-stages.txt "${wine[@]}" TAMSORY_TRACED_EXE="Z:$root/$bin/Tamsory_traced.exe" \
+    TAMSORY_CONTROLS_TRACED_EXE="Z:$root/$bin/minimal_controls_traced.exe" \
+    TAMSORY_THEMED_TRACED_EXE="Z:$root/$bin/minimal_traced.exe" \
+    "${on_display[@]}" $bin/wine_bench.exe "$exe" "start-up stages"
+cmd_stages=${commands[-1]}
 
 # --- The figures -------------------------------------------------------------------------------
 
 # Wine writes its programs' lines ended by CR LF.
-fig() { awk -v k="$1" '{ sub(/\r$/, "") } $1 == "figure" && $2 == k { print $3 }' "$out/wine.txt"; }
+fig() { awk -v k="$1" '{ sub(/\r$/, "") } $1 == "figure" && $2 == k { print $3 }' "$out"/wine-*.txt; }
 frame() { awk -v k="frame.$1_us" '{ sub(/\r$/, "") } $1 == "figure" && $2 == k { print $3 }' "$out/frame.txt"; }
 # The median of a benchmark's repetitions, in nanoseconds of processor time.
-median_ns() { awk -F, -v k="\"$1_median\"" '$1 == k { print $4 }' "$out/core_bench.csv"; }
+median_ns() { awk -F, -v k="\"$1_median\"" '$1 == k { print $4 }' "$core_csv"; }
 num() { LC_ALL=C awk -v v="$1" "BEGIN { printf \"%.${2:-2}f\", v }"; }
 calc() { LC_ALL=C awk "BEGIN { print ($1) }"; }
 check() { [ "$(calc "$1")" = 1 ] && echo "met" || echo "**missed**"; }
@@ -103,12 +134,17 @@ $(($(fig $p.frames) - 1)) steps × $(num "$(fig $p.frame_cpu_us)" 0) µs = $(num
 "
 done
 
-ratio=$(fig startup.ratio_themed_median)
-ratio_plain=$(fig startup.ratio_plain_median)
+ratio=$(fig startup.ratio_controls_median)
+# A ratio against a floor: the median of the turns, and their middle half.
+ratio_of() {
+    echo "$(num "$(fig startup.ratio_$1_median)" 2)×; middle half of the turns \
+$(num "$(fig startup.ratio_$1_q1)" 2)–$(num "$(fig startup.ratio_$1_q3)" 2)×"
+}
 startup_rows=
-for p in tamsory themed plain; do
+for p in tamsory controls themed plain; do
     case $p in
         tamsory) label="Tamsory.exe" ;;
+        controls) label="Controls floor: the themed floor with the main window's child controls" ;;
         themed) label="Themed floor: empty window, Tamsory's manifest" ;;
         plain) label="Plain floor: empty window, no manifest" ;;
     esac
@@ -116,15 +152,24 @@ for p in tamsory themed plain; do
 $(num "$(fig startup.$p.working_set_mb)" 1) MB | $(fig startup.$p.dlls) |
 "
 done
-beyond=$(awk '{ sub(/\r$/, "") } $1 == "note" && $2 == "startup.dlls_beyond_themed" { $1 = $2 = ""; sub(/^ +/, ""); print }' "$out/wine.txt")
+beyond() {
+    awk -v k="startup.dlls_beyond_$1" '{ sub(/\r$/, "") } $1 == "note" && $2 == k { $1 = $2 = ""; sub(/^ +/, ""); print }' \
+        "$out/wine-startup.txt"
+}
 
-# The stages of start-up, Tamsory's beside the themed floor's where both have the stage.
+# The stages of start-up, Tamsory's beside the floors' where they have the stage.
 stage_rows=$(awk '
     { sub(/\r$/, "") }
     $1 == "stage" { ms = $3; name = $0; sub(/^stage [a-z]+ [0-9.]+ /, "", name)
-        if ($2 == "tamsory") { order[++n] = name; t[name] = ms } else { f[name] = ms } }
+        if ($2 == "tamsory") { order[++n] = name }
+        at[$2, name] = sprintf("%.1f ms", ms) }
     END { for (i = 1; i <= n; i++) { s = order[i]
-        printf "| %s | %.1f ms | %s |\n", s, t[s], (s in f) ? sprintf("%.1f ms", f[s]) : "" } }' "$out/wine.txt")
+        printf "| %s | %s | %s | %s |\n", s, at["tamsory", s], at["controls", s], at["themed", s] } }' \
+    "$out/wine-stages.txt")
+
+# One step back to back: the parts are differences of the step built up part by part.
+frame_caption=$(calc "$(frame colour_caption) - $(frame colour)")
+frame_paint=$(calc "$(frame step) - $(frame colour_caption)")
 
 mkdir -p docs
 cat >docs/performance.md <<EOF2
@@ -142,6 +187,8 @@ exit and once-more buttons for 150, which has no verdict), for the wall time and
 time of the UI thread; then once while another thread of the driver sends WM_NULL to the main
 window again and again (SendMessageTimeoutW, 1 ms apart), for the longest round trip: the longest
 the program left its message queue unserviced. "Idle" is the same for one second before the click.
+A longest wait is the worst of a thousand or more round trips, so one moment when the machine is
+busy elsewhere sets it, and the idle one can come out above the one while counting.
 
 Nominal lengths follow ui/pacing.h: 25 ns units; 1,000,000 units a step up to 80, then ×1.05 a
 step; past 100 at most 50 frames within 180,000,000 units, none slower than the designed pace.
@@ -170,17 +217,29 @@ last wait with the verdict box (MessageBoxW).
 ${split_rows}
 One step, part by part, from bench/frame_bench.cpp: the real main window (Tamsory's Win32 layer
 and the Main window's design) repeating each part, timed by the UI thread's processor time from
-Linux. Back to back, with a warm processor, a whole step (colour, caption, paint) costs
-$(num "$(frame step)" 1) µs: colour $(num "$(frame colour)" 1) µs (nothing reaches Wine), caption $(num "$(frame caption)" 1) µs (the window
-text, given to Wine's server only when the program next waits for messages), paint $(num "$(frame paint)" 1) µs; the clock's look at the message queue
+Linux. Back to back, with a warm processor, a whole step costs $(num "$(frame step)" 1) µs: the colour
+$(num "$(frame colour)" 2) µs (nothing reaches Wine), the caption $(num "$frame_caption" 2) µs (the window text, given to Wine's
+server only when the program next waits for messages), the paint $(num "$frame_paint" 1) µs. The step is timed as it
+builds up, on the same numbers: the colour alone, then the colour and the caption, then the whole
+step; each part is the difference of two of these, so the parts add up to the whole. (Timed
+alone, the paint would draw one number over and over, and what it costs depends on the digits.)
+The clock's look at the message queue, outside the step, costs
 $(num "$(frame message_check)" 1) µs. At the count-up's pace, one step every 25 ms, the thread sleeps in between and wakes to
 a cold processor, and the same work costs several times more (µs a step, each including its wait):
 
-| Waking only (Sleep) | Timer and message wait, bare | The clock's wait | + colour | + caption | + the number drawn off screen | + the copy onto the label | + colour and paint (Repaint) | A whole step |
-|---|---|---|---|---|---|---|---|---|
-| $(num "$(frame paced_sleep)" 0) | $(num "$(frame paced_bare_wait)" 0) | $(num "$(frame paced_wait)" 0) | $(num "$(frame paced_colour)" 0) | $(num "$(frame paced_caption)" 0) | $(num "$(frame paced_text)" 0) | $(num "$(frame paced_copy_to_screen)" 0) | $(num "$(frame paced_colour_and_paint)" 0) | $(num "$(frame paced_step)" 0) |
+| Waking only (Sleep) | Timer and message wait, bare | The clock's wait | + colour | + colour and caption | A whole step: + colour, caption and paint | The clock's wait + the number drawn off screen | The clock's wait + the copy onto the label |
+|---|---|---|---|---|---|---|---|
+| $(num "$(frame paced_sleep)" 0) | $(num "$(frame paced_bare_wait)" 0) | $(num "$(frame paced_wait)" 0) | $(num "$(frame paced_colour)" 0) | $(num "$(frame paced_colour_caption)" 0) | $(num "$(frame paced_step)" 0) | $(num "$(frame paced_text)" 0) | $(num "$(frame paced_copy_to_screen)" 0) |
 
-Commands: \`${cmd_wine}\` (case "count-up cost") and \`${cmd_frame}\`
+The step builds up from the clock's wait as it does back to back, so at this pace the paint costs
+$(num "$(calc "$(frame paced_step) - $(frame paced_colour_caption)")" 0) µs a step; its two halves, done by hand as Repaint does them (the last two columns),
+cost $(num "$(calc "$(frame paced_text) - $(frame paced_wait)")" 0) and $(num "$(calc "$(frame paced_copy_to_screen) - $(frame paced_wait)")" 0) µs beyond the wait. Each column is 200 steps; what waking costs varies
+with whatever else the machine does, so the columns take turns, 20 steps at a time, and none gets
+the quiet or the busy moments alone. Still, it varies by a few µs from column to column, far more
+than the colour and the caption cost (well under a µs, above): those columns may come out a
+little below the one before them.
+
+Commands: \`${cmd_countup}\` and \`${cmd_frame}\`
 
 ## Pacing on a coarse timer
 
@@ -197,45 +256,58 @@ Command: \`${cmd_pacing}\`
 
 ## Start-up
 
-From CreateProcess to the first paint of the main window, against two floors built from
-bench/minimal_win.cpp (one empty window, the same static runtime): the themed floor carries
-Tamsory's own manifest (Common Controls 6, PerMonitorV2), which the goal is set against; the plain
-floor has no manifest. $(fig startup.runs) turns of the three, in an order that alternates, after one uncounted
-start of each, in a folder that already holds love.dll. "First paint": the window is visible and
-its thread answers WM_NULL. All three show their window with ShowWindow and then a synchronous
-UpdateWindow before they wait for messages, so the answer comes only after the first paint.
+From CreateProcess to the first paint of the main window, against three floors built from
+bench/minimal_win.cpp with the same static runtime. The plain floor is one empty window without a
+manifest; the themed floor is the same with Tamsory's own manifest (Common Controls 6,
+PerMonitorV2). The controls floor, which the goal is set against, is the themed floor with the
+main window's seven child controls made as Tamsory makes them: the same classes and styles (two
+EDITs, an owner-drawn STATIC, a push button and three owner-drawn buttons, two of them hidden), in
+the same places, order and fonts (Song 10.5 pt, bold Hei 27.75 pt, the decorative face and Song
+9 pt). It has no picture, no icons, no colours and no handlers, and paints only what an
+owner-drawn control must have drawn for it: a button's face and caption, the empty score's
+background. An empty window never loads Common Controls 6 nor makes a control; a window with an
+edit box and a button must: here the controls floor takes $(num "$(calc "$(fig startup.controls.median_ms) / $(fig startup.themed.median_ms)")" 2)× as long as the themed floor (medians
+below).
+$(fig startup.runs) turns of the four, in an order that alternates, after one uncounted start of each, in a
+folder that already holds love.dll. "First paint": the window is visible and its thread answers
+WM_NULL. All four show their window with ShowWindow and then a synchronous UpdateWindow before
+they wait for messages, so the answer comes only after the first paint.
 Memory and DLLs are read just after it: the resident set (VmRSS, Wine's working set) and the
 resident memory of no file (RssAnon: private) from Linux, which Wine does not report for another
 process, and the modules from K32EnumProcessModules.
 
-| Median of the per-turn ratios | Tamsory ÷ themed floor (goal ≤ 1.2×) | Tamsory ÷ plain floor |
-|---|---|---|
-| | **$(num "$ratio" 2)×** ($(check "$ratio <= 1.2")); middle half of the turns $(num "$(fig startup.ratio_themed_q1)" 2)–$(num "$(fig startup.ratio_themed_q3)" 2)× | $(num "$ratio_plain" 2)× |
+| Median of the per-turn ratios | Tamsory ÷ controls floor (goal ≤ 1.2×) | Tamsory ÷ themed floor | Tamsory ÷ plain floor |
+|---|---|---|---|
+| | **$(num "$ratio" 2)×** ($(check "$ratio <= 1.2")); middle half of the turns $(num "$(fig startup.ratio_controls_q1)" 2)–$(num "$(fig startup.ratio_controls_q3)" 2)× | $(ratio_of themed) | $(ratio_of plain) |
 
 | Program | Start to first paint (median) | Private memory | Working set | DLLs |
 |---|---|---|---|---|
 ${startup_rows}
-DLLs Tamsory loads beyond the themed floor's: ${beyond}. (Common Controls 6 is loaded at the first
-control, not by the manifest; the manifest's activation context itself costs every program that
-has it, the themed floor included.)
+DLLs Tamsory loads beyond the controls floor's: $(beyond controls); beyond the themed floor's:
+$(beyond themed). (Common Controls 6 is loaded at the first control, not by the manifest; the
+manifest's activation context itself costs every program that has it, the themed floor included.)
 
-Command: \`${cmd_wine}\` (case "start-up cost")
+Command: \`${cmd_startup}\`
 
 ### Where the time goes
 
-Tamsory_traced.exe is built from Tamsory.exe's own sources with TAMSORY_TRACE defined: the marks
-of ui/win32/trace_win.h (empty in Tamsory.exe) then record QueryPerformanceCounter at the end of
-each stage, and write them out once the window is painted. QueryPerformanceCounter counts the same
-clock in every process, so the first stage is timed from the driver's CreateProcess. The themed
-floor is traced the same way (minimal_traced.exe). $(fig stages.runs) starts of each by turns; each stage is
-its median, so the stages need not add up to the total.
+Tamsory_traced.exe is built from Tamsory.exe's own sources and linked with the tamsory_trace
+library (ui/win32/trace_win.cpp), which defines TAMSORY_TRACE: the marks of ui/win32/trace_win.h
+(empty in Tamsory.exe) then record QueryPerformanceCounter at the end of each stage, and write
+them out once the window is painted.
+QueryPerformanceCounter counts the same clock in every process, so the first stage is timed from
+the driver's CreateProcess. The controls floor and the themed floor are traced the same way
+(minimal_controls_traced.exe, minimal_traced.exe). $(fig stages.runs) starts of each by turns, in an order that
+alternates; each stage is its median, so the stages need not add up to the total. The totals are
+the medians of these starts of the traced builds, not of the untraced ones above, so they differ
+from the table above by the spread between runs and by what the marks cost.
 
-| Stage (each ends at its mark) | Tamsory | Themed floor |
-|---|---|---|
+| Stage (each ends at its mark) | Tamsory | Controls floor | Themed floor |
+|---|---|---|---|
 ${stage_rows}
-| Total, CreateProcess to the first paint seen (median) | $(num "$(fig stages.tamsory.total_median_ms)" 1) ms | $(num "$(fig stages.themed.total_median_ms)" 1) ms |
+| Total, CreateProcess to the first paint seen (median) | $(num "$(fig stages.tamsory.total_median_ms)" 1) ms | $(num "$(fig stages.controls.total_median_ms)" 1) ms | $(num "$(fig stages.themed.total_median_ms)" 1) ms |
 
-Command: \`${cmd_wine}\` (case "start-up stages")
+Command: \`${cmd_stages}\`
 
 ## love.dll and the name score
 

@@ -56,6 +56,21 @@ std::string UnixPath(std::string path) {
     return path;
 }
 
+namespace {
+
+// Whether two Linux paths name the same program. Linux shows a Wine program's path as Wine was
+// given it, which may be relative to the folder it was started in (wine build/x.exe), while the
+// program itself knows its full path: a relative path matches the end of a full one.
+bool SamePath(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    const std::string& shorter = a.size() < b.size() ? a : b;
+    const std::string& longer = a.size() < b.size() ? b : a;
+    return !shorter.empty() && shorter[0] != '/' && longer.ends_with(shorter) &&
+           longer[longer.size() - shorter.size() - 1] == '/';
+}
+
+}  // namespace
+
 int Pid(const std::string& program) {
     const std::string path = UnixPath(program);
     wchar_t prefixPath[MAX_PATH] = {};
@@ -69,7 +84,7 @@ int Pid(const std::string& program) {
         std::string command = ReadFile("/proc/" + entry + "/cmdline");
         command = command.substr(0, command.find('\0'));
         command.erase(command.find_last_not_of(' ') + 1);
-        if (UnixPath(command) != path) continue;
+        if (!SamePath(UnixPath(command), path)) continue;
         if (ReadFile("/proc/" + entry + "/environ").find(prefix) != std::string::npos) found.push_back(pid);
     }
     return found.size() == 1 ? found[0] : 0;

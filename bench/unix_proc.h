@@ -13,7 +13,8 @@ std::string ReadFile(const std::string& path);             // "" when it cannot 
 std::vector<std::string> Folder(const std::string& path);  // the names in a folder
 std::string UnixPath(std::string path);                    // a Z: path (or a Linux one) as a Linux path
 // The Linux process running the program at `path` (Z: or Linux) in this Wine prefix, or 0 when
-// there is none or more than one. Wine shows the program's path as the process's command line.
+// there is none or more than one. Wine shows the program's path as the process's command line, as
+// it was started: a relative path there matches the end of a full one here, and the other way.
 int Pid(const std::string& path);
 double Cpu(int pid, int tid = 0);                    // seconds on a processor: thread `tid`, or all threads when 0
 double StatusMb(int pid, const std::string& field);  // a "kB" field of /proc/<pid>/status, in MB

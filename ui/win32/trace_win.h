@@ -1,6 +1,6 @@
-// Marks between the stages of start-up, for the benchmark's traced build of the same sources
-// (bench/, TAMSORY_TRACE): each names the stage that has just ended. In Tamsory.exe they are
-// nothing at all.
+// Marks between the stages of start-up, for a traced build of the same sources: each names the
+// stage that has just ended. A target that links tamsory_trace gets TAMSORY_TRACE and the bodies
+// (trace_win.cpp); in Tamsory.exe the marks are nothing at all.
 #pragma once
 
 namespace win {

@@ -1,5 +1,6 @@
-// The marks of the traced build (see ui/win32/trace_win.h): kept in memory, then written once to
-// tamsory-trace.txt in the working folder as "<QueryPerformanceCounter> <stage>", for wine_bench.
+// The marks of a traced build (see trace_win.h): kept in memory, then written once to
+// tamsory-trace.txt in the working folder as "<QueryPerformanceCounter> <stage>". Compiled only
+// into the traced builds (the tamsory_trace library, which defines TAMSORY_TRACE).
 #include "ui/win32/trace_win.h"
 
 #include <windows.h>
