@@ -11,9 +11,7 @@ imports=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' 
 [ -n "$imports" ] || { echo "no imports found in $2" >&2; exit 1; }
 status=0
 for dll in $imports; do
-    if [[ "$known" == *" $dll "* ]]; then echo "ok       $dll"; else
-        echo "PLANTABLE $dll: not a KnownDLL, so it could be loaded from the program's folder" >&2
-        status=1
-    fi
+    [[ "$known" == *" $dll "* ]] && echo "ok       $dll" ||
+        { echo "PLANTABLE $dll: not a KnownDLL, so it could be loaded from the program's folder" >&2; status=1; }
 done
 exit $status

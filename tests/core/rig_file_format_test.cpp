@@ -15,8 +15,7 @@ constexpr double kRefused = -1e9;    // the reader reports the file as broken
 double Lookup(std::string_view content, std::u16string_view boy, std::u16string_view girl) {
     try {
         return fate::internal::LookupInRigFileContent(content, boy, girl, kNameScore);
-    } catch (const fate::RigFileError& error) {
-        EXPECT_NE(std::string(error.what()).find("love.dll"), std::string::npos) << error.what();
+    } catch (const fate::RigFileError&) {  // which names love.dll, as the fuzz target checks
         return kRefused;
     }
 }

@@ -53,14 +53,13 @@ linked=$( (awk '/^Linker script and memory map/ {m = 1}
         if (section ~ /^\.idata/) stub[$NF] = 1; else code[$NF] = 1 }
     END {for (o in code) if (!(o in stub)) {sub(/\(.*/, "", o); while (sub(/[^\/]+\/\.\.\//, "", o)); print o}}' Tamsory.map
     grep -rhoE '#include [<"]stb_[a-z_]+\.h' "$clone/core" "$clone/ui" | sed 's|.*[<"]|*/|' || true) | sort -u)
-listed=$(tr -d '\r' <"$notices" | awk '/^== .* ==$/ {name = substr($0, 4, length($0) - 6)}
-    sub(/^Built from: /, "") {for (i = 1; i <= NF; i++) print $i "\t" name}')
+listed=$(tr -d '\r' <"$notices" | sed -n 's/^Built from: //p' | tr ' ' '\n' | sort -u)
 status=0
-while IFS=$'\t' read -r file name; do
-    grep -q "/$file$" <<<"$linked" || { echo "$notices: $name: $file is not built into Tamsory.exe" >&2; status=1; }
-done <<<"$listed"
+for file in $(comm -13 <(sed 's|.*/||' <<<"$linked" | sort -u) <(echo "$listed")); do
+    echo "$notices: $file has a section, but is not built into Tamsory.exe" >&2 && status=1
+done
 while read -r path; do
-    cut -f1 <<<"$listed" | grep -qxF "${path##*/}" || { status=1
+    grep -qxF "${path##*/}" <<<"$listed" || { status=1
         echo "$notices: no section for ${path##*/} ($(dpkg-query -S "$path" | cut -d: -f1)), which is built into Tamsory.exe" >&2; }
 done <<<"$linked"
 exit $status

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <sstream>
 
 #include "core/rig_file_internal.h"
 #include "fake_forms.h"
@@ -20,9 +19,8 @@ const std::u16string kVerdict40 = u"缘分评定|64|在如此无缘的两个人�
 const std::string kInitial = "0,\"\",\"\",0\r\n";
 
 std::string ReadFile() {
-    std::ostringstream bytes;
-    bytes << std::ifstream("love.dll", std::ios::binary).rdbuf();
-    return bytes.str();
+    std::ifstream file("love.dll", std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 void WriteFile(const std::string& bytes) { std::ofstream("love.dll", std::ios::binary) << bytes; }
 
@@ -81,23 +79,11 @@ class Windows : public ::testing::Test {
     fake::Form &main = kit["Main"], &about = kit["about"], &editor = kit["newcht"];
 };
 
-TEST_F(Windows, StartUpPreparesTheFileAndTheWindowAndRefusesEmptyNames) {
-    program.Start();
-    EXPECT_EQ(ReadFile(), kInitial);
-    EXPECT_EQ(MainState(), u"|||OK！开始测试+--");
-    EXPECT_EQ(Shown(), u"");
-    for (const auto& [boy, girl] : {std::pair{u"", u"李四"}, {u"张三", u""}, {u"", u""}}) {
-        RunTest(boy, girl);
-        EXPECT_EQ(Shown(), u"错误|48|人名不能为空！\n");
-        EXPECT_TRUE(kit.frames.empty());
-        EXPECT_EQ(MainState(), boy + std::u16string(u"|") + girl + u"||开始测试+--");
-    }
-}
-
-// The name score, or a score rigged by hand, counted up: every frame shows its number in its
-// colour before its wait. Past 100 at most 50 more frames within 4.5 s more, the last on the score.
-// Once more keeps the names; the next test reads love.dll afresh and resets the colour first.
-TEST_F(Windows, CountUpFramesColoursWaitsAndVerdict) {
+// Start-up makes love.dll and prepares the window; an empty name is refused. Then the name score,
+// or a score rigged by hand, counted up: every frame shows its number in its colour before its
+// wait. Past 100 at most 50 more frames within 4.5 s more, the last on the score. Once more keeps
+// the names; the next test reads love.dll afresh and resets the colour first.
+TEST_F(Windows, StartUpRefusalsAndCountUps) {
     const struct {
         int score;
         size_t frames;
@@ -109,6 +95,15 @@ TEST_F(Windows, CountUpFramesColoursWaitsAndVerdict) {
         // clang-format on
     };
     program.Start();
+    EXPECT_EQ(ReadFile(), kInitial);
+    EXPECT_EQ(MainState(), u"|||OK！开始测试+--");
+    EXPECT_EQ(Shown(), u"");
+    for (const auto& [boy, girl] : {std::pair{u"", u"李四"}, {u"张三", u""}, {u"", u""}}) {
+        RunTest(boy, girl);
+        EXPECT_EQ(Shown(), u"错误|48|人名不能为空！\n");
+        EXPECT_TRUE(kit.frames.empty());
+        EXPECT_EQ(MainState(), boy + std::u16string(u"|") + girl + u"||开始测试+--");
+    }
     for (const auto& c : cases) {
         WriteFile(c.score == 48 ? kInitial : "1,\"甲\",\"乙\"," + std::to_string(c.score));
         RunTest(c.score == 48 ? u"张三" : u"甲", c.score == 48 ? u"李四" : u"乙");
