@@ -334,12 +334,12 @@ void Form::ApplyDpi(UINT dpi) {
     if (dpi != SystemDpi() || bigIcon_) {
         // The old icons are freed only once the new ones are in place: the taskbar and Alt+Tab
         // may ask the window for its icons at any moment.
-        unique_hicon big = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
-        unique_hicon small = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
-        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
-        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
-        bigIcon_ = std::move(big);
-        smallIcon_ = std::move(small);
+        unique_hicon newBig = loadIcon(SystemMetricForDpi(SM_CXICON, dpi));
+        unique_hicon newSmall = loadIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(newBig.get()));
+        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(newSmall.get()));
+        bigIcon_ = std::move(newBig);
+        smallIcon_ = std::move(newSmall);
     }
     TraceStage("window icons");
 
