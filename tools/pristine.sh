@@ -44,7 +44,7 @@ cleanup() {
 trap cleanup EXIT
 
 bootstrap() {
-    find "$root" -mindepth 1 -delete  # what a failed attempt left
+    find "$root" -mindepth 1 -xdev -delete  # what a failed attempt left, never through a mount it left
     debootstrap --variant=minbase --include=git,ca-certificates,sudo bookworm "$root" "$mirror" >"$root.log" 2>&1 ||
         { tail -n 20 "$root.log" >&2; return 1; }
 }
