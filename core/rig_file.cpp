@@ -188,13 +188,15 @@ double RoundHalfEven(double value) {
 
 double LookupInRigFileContent(std::string_view content, std::u16string_view boyName, std::u16string_view girlName,
                               double nameScore) {
-    if (content.starts_with("\xFF\xFE")) {  // Notepad's "Unicode": UTF-16LE
+    // Notepad's "Unicode" is UTF-16LE; its "Unicode big endian" (later "UTF-16 BE") is UTF-16BE.
+    const bool big = content.starts_with("\xFE\xFF");
+    if (big || content.starts_with("\xFF\xFE")) {
         content.remove_prefix(2);
         if (content.size() % 2 != 0) Fail("love.dll 的 Unicode 文本不完整。");
         std::u16string text(content.size() / 2, u'\0');
         for (std::size_t i = 0; i < text.size(); ++i) {
-            text[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 * i]) |
-                                            static_cast<unsigned char>(content[2 * i + 1]) << 8);
+            text[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 * i + big]) |
+                                            static_cast<unsigned char>(content[2 * i + !big]) << 8);
         }
         return Lookup<char16_t>(text, boyName, girlName, nameScore);
     }

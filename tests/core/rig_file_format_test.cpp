@@ -20,15 +20,19 @@ double Lookup(std::string_view content, std::u16string_view boy, std::u16string_
     }
 }
 
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+std::string Utf16File(std::u16string_view text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
     return bytes;
 }
 
 // The pair count, then pairs of names matched exactly in either order; the last match wins and
 // halves go to the even neighbour. Names quoted or not, items over lines as they come, Chinese in
-// 936, UTF-8 (with or without its mark) or UTF-16. Files beyond the limits are reported.
+// 936, UTF-8 (with or without its mark) or UTF-16 in either byte order. Files beyond the limits are
+// reported.
 TEST(RigFileFormat, MatchesScoresAndLimits) {
     const std::string tomAnn = "1,\"Tom\",\"Ann\",";
     std::string hundred = "100";
@@ -53,6 +57,7 @@ TEST(RigFileFormat, MatchesScoresAndLimits) {
         {"1,\"\xD5\xC5\xC8\xFD\",\"\xC0\xEE\xCB\xC4\",85", u"张三", u"李四", 85},
         {"1,\"张三\",\"李四\",85", u"张三", u"李四", 85}, {"\xEF\xBB\xBF" "1,张三,李四,85\r\n", u"张三", u"李四", 85},
         {Utf16File(u"1,\"张三\",\"李四\",85\r\n"), u"张三", u"李四", 85},
+        {Utf16File(u"1,\"张三\",\"李四\",85\r\n", true), u"张三", u"李四", 85},
         {"1,\"\xAA\xA1\",\"Ann\",5", u"\uE000", u"Ann", 5},
         {"1,\"\xE0\x81\x94om\",\"Ann\",5", u"Tom", u"Ann", kNameScore},  // overlong UTF-8 is no T
         {tomAnn + "32767", u"Tom", u"Ann", 32767}, {tomAnn + "-32768.5", u"Tom", u"Ann", -32768},
@@ -63,6 +68,7 @@ TEST(RigFileFormat, MatchesScoresAndLimits) {
         {tomAnn + "\"\"", u"Tom", u"Ann", kRefused}, {tomAnn + "32768", u"Tom", u"Ann", kRefused},
         {tomAnn + "-32769", u"Tom", u"Ann", kRefused}, {tomAnn + "32767.5", u"Tom", u"Ann", kRefused},
         {tomAnn + "1e999", u"Tom", u"Ann", kRefused}, {Utf16File(u"1,") + "x", u"Tom", u"Ann", kRefused},
+        {Utf16File(u"1,", true) + "x", u"Tom", u"Ann", kRefused},
         // clang-format on
     };
     for (const auto& c : cases) EXPECT_EQ(Lookup(c.content, c.boy, c.girl), c.score) << c.content;
