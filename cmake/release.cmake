@@ -7,8 +7,8 @@ install(TARGETS Tamsory RUNTIME DESTINATION ${_folder})
 # Notepad on Windows 7 shows a text file right only with a byte-order mark (kept in the template)
 # and CR LF line ends.
 configure_file(${PROJECT_SOURCE_DIR}/dist/guide-zh.txt.in ${CMAKE_BINARY_DIR}/使用说明.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/使用说明.txt DESTINATION ${_folder})
 include(${CMAKE_CURRENT_LIST_DIR}/notices.cmake)
-install(FILES ${CMAKE_BINARY_DIR}/使用说明.txt ${CMAKE_BINARY_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION ${_folder})
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME Tamsory-${PROJECT_VERSION}-win64)

@@ -62,4 +62,10 @@ while read -r path; do
     grep -qxF "${path##*/}" <<<"$listed" || { status=1
         echo "$notices: no section for ${path##*/} ($(dpkg-query -S "$path" | cut -d: -f1)), which is built into Tamsory.exe" >&2; }
 done <<<"$linked"
+# Each package's copyright file is there whole, and so are the notices from libstdc++'s headers.
+for package in $(tr -d '\r' <"$notices" | sed -n 's/^Debian package: \([^ ]*\) .*/\1/p' | sort -u); do
+    [ -z "$(comm -23 <(sort -u "/usr/share/doc/$package/copyright") <(tr -d '\r' <"$notices" | sort -u))" ] ||
+        { echo "$notices: $package's copyright file is not there whole" >&2; status=1; }
+done
+grep -q "Hewlett-Packard Company makes no" "$notices" || { echo "$notices: no notices of libstdc++'s headers" >&2; status=1; }
 exit $status
