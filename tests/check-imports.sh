@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# DLL planting: a DLL that the exe imports directly is loaded before wWinMain can restrict the
-# search path, so every import must be one that Windows only ever loads from the system folder
-# (a KnownDLL). Common Controls 6 arrives through the manifest's side-by-side assembly.
+# What Tamsory.exe imports, held against two lists.
+# - DLL planting: a DLL that the exe imports directly is loaded before wWinMain can restrict the
+#   search path, so each must be one that Windows only ever loads from the system folder (a
+#   KnownDLL). Common Controls 6 arrives through the manifest's side-by-side assembly.
+# - Windows 7: each imported function must be one that windows7-imports.txt lists, where every
+#   name was looked up and found in Windows 7. A new one, from our code or from another toolchain,
+#   fails here until someone has looked up its minimum Windows version.
 # Usage: check-imports.sh OBJDUMP EXE
 set -euo pipefail
-known=" kernel32.dll user32.dll gdi32.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll advapi32.dll
-        comdlg32.dll msvcrt.dll rpcrt4.dll sechost.dll combase.dll imm32.dll msctf.dll ws2_32.dll nsi.dll
-        psapi.dll setupapi.dll wldap32.dll normaliz.dll clbcatq.dll imagehlp.dll difxapi.dll comctl32.dll "
-imports=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
+export LC_ALL=C
+known=" kernel32 user32 gdi32 ole32 oleaut32 shell32 shlwapi advapi32 comdlg32 msvcrt rpcrt4 sechost combase imm32 "
+known+="msctf ws2_32 nsi psapi setupapi wldap32 normaliz clbcatq imagehlp difxapi comctl32 "
+list=$(dirname "$0")/windows7-imports.txt
+# "dll function", a line each, from objdump's import tables: under each DLL's name, a line a function
+# that starts with its address and ends with its name (binutils 2.44 puts ordinal and hint between).
+imports=$("$1" -p "$2" | tr -d '\r' | awk '/^[^\t ]/ {dll = ""} /DLL Name:/ {dll = tolower($3)}
+                                           dll && /^\t[0-9a-f]+[\t ]/ {print dll, $NF}' | sort -u)
 [ -n "$imports" ] || { echo "no imports found in $2" >&2; exit 1; }
 status=0
-for dll in $imports; do
-    [[ "$known" == *" $dll "* ]] && echo "ok       $dll" ||
-        { echo "PLANTABLE $dll: not a KnownDLL, so it could be loaded from the program's folder" >&2; status=1; }
+for dll in $(cut -d' ' -f1 <<<"$imports" | uniq); do
+    if [[ $known == *" ${dll%.dll} "* ]]; then echo "ok $dll"; continue; fi
+    echo "PLANTABLE $dll: not a KnownDLL, so it could be loaded from the program's folder" >&2 && status=1
 done
+while read -r import; do
+    echo "NOT REVIEWED $import: if Windows 7 has it (look up its minimum version), add it to $list" >&2 && status=1
+done < <(comm -23 <(echo "$imports") <(grep -v '^#' "$list" | sort -u))
 exit $status
