@@ -28,10 +28,29 @@ there=$clone/build/release
 cat "$work/here/SHA256SUMS"
 cmp "$work/here/SHA256SUMS" "$there/SHA256SUMS" || { echo "Not reproducible; the clone made:" >&2; cat "$there/SHA256SUMS" >&2; exit 1; }
 
+# Signed with a throwaway certificate, the exe verifies, SHA256SUMS holds it as shipped, and
+# stripped of its signature it is the tested exe again. The password is found nowhere. Then a wrong
+# password: one clear line, and no zip or SHA256SUMS left from the signed run before it.
+folder=Tamsory-$version
+password="the password $RANDOM$RANDOM"
+echo "$password" >"$work/password" && echo wrong >"$work/wrong"
+openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Tamsory-check -days 1 -addext extendedKeyUsage=codeSigning \
+    -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "file:$work/password" -out "$work/cert.p12"
+sign() { TAMSORY_SIGN_PKCS12=$work/cert.p12 TAMSORY_SIGN_PASSWORD_FILE=$1 cpack --config build/windows/CPackConfig.cmake -B "$work/signed"; }
+sign "$work/password" >"$work/signed.log"
+(cd "$work/signed" && unzip -q "$folder-win64.zip" && sha256sum --quiet -c SHA256SUMS)
+osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/$folder/Tamsory.exe" >/dev/null
+osslsigncode remove-signature -in "$work/signed/$folder/Tamsory.exe" -out "$work/stripped.exe" >/dev/null
+cmp "$work/stripped.exe" "$exe"
+grep -rqF "$password" "$work/signed" "$work/signed.log" build/windows/CMakeCache.txt && { echo "the password is in the release" >&2; exit 1; }
+if sign "$work/wrong" >"$work/wrong.log" 2>&1; then echo "signed with a wrong password" >&2; exit 1; fi
+grep -q "Tamsory.exe not signed, no release made: .*PKCS#12.*password" "$work/wrong.log"
+ls "$work/signed" | grep -E '\.zip$|^SHA256SUMS$' && { echo "the failed release left the signed one's files" >&2; exit 1; }
+
 cd "$there"
 unzip -q "Tamsory-$version-win64.zip"
 sha256sum --quiet -c SHA256SUMS
-folder=Tamsory-$version
 [ "$(unzip -Z1 "$folder-win64.zip" | sed "s|^$folder/||" | tr '\n' ' ')" = " THIRD-PARTY-NOTICES.txt Tamsory.exe 使用说明.txt " ]
 strings -el "$exe" | grep -x "$version" >/dev/null
 guide=$folder/使用说明.txt notices=$folder/THIRD-PARTY-NOTICES.txt
