@@ -1,87 +1,87 @@
 #!/usr/bin/env bash
-# Runs commands in a clone of the current commit on a bare Debian 12, as a newcomer has it: a
-# root made by `debootstrap --variant=minbase bookworm` with git, ca-certificates and sudo and
-# nothing else, and a user who may sudo. The machines we work on come with compilers, test
-# frameworks and Wine already installed, which hides a missing install step; this does not.
-#   tools/pristine.sh COMMAND...    each argument is one shell command, run in order in the clone;
-#                                   the first that fails ends the run with its exit code
-#   e.g. tools/pristine.sh ./run.sh ./test.sh
-# Only committed work is cloned. Needs root (or sudo) and Debian's mirror
-# (TAMSORY_DEBIAN_MIRROR, default http://deb.debian.org/debian). The root is made afresh in
-# /var/tmp and removed afterwards. What it mounts lives in a mount namespace of its own, so it is
-# gone however the run ends, and every process started inside ends with it.
+# Runs commands in a clone of the current commit on a bare Debian, as a newcomer has it: a root made
+# by `debootstrap --variant=minbase` with git, ca-certificates and sudo and nothing else. Our own
+# machines come with compilers and Wine installed, which hides a missing install step; this does not.
+#   tools/pristine.sh [--debian 13|12] [--as user|root] COMMAND...
+#     --debian   13 "trixie", the stable release (the default), or 12 "bookworm"
+#     --as       user: a user who may sudo (the default); root: root with the PATH a plain `su` leaves
+#     COMMAND    a shell command run in the clone; the first that fails ends the run with its code
+# Only committed work is cloned. Needs root (or sudo), debootstrap and Debian's mirrors:
+# TAMSORY_DEBIAN_MIRROR (default http://deb.debian.org/debian) and TAMSORY_DEBIAN_SECURITY (default
+# http://security.debian.org/debian-security). A run keeps all it makes in one folder in /var/tmp, and
+# does all its work in mount and PID namespaces of its own, so that no mount or process outlives it.
 set -euo pipefail
-[ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
-[ "$(id -u)" -eq 0 ] || exec sudo --preserve-env=CI,TAMSORY_DEBIAN_MIRROR "$0" "$@"
-repo=$(cd "$(dirname "$0")/.." && pwd)
-mirror=${TAMSORY_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+PATH=$PATH:/usr/local/sbin:/usr/sbin:/sbin  # chroot, useradd, debootstrap, even after a plain su
+[ "$(id -u)" -eq 0 ] || exec sudo --preserve-env=CI,TAMSORY_DEBIAN_MIRROR,TAMSORY_DEBIAN_SECURITY "$0" "$@"
+usage() { echo "usage: $0 [--debian 13|12] [--as user|root] COMMAND..." >&2; exit 2; }
+release=13 as=user
+while [[ ${1:-} == --* && $# -ge 2 ]]; do
+    case $1 in --debian) release=$2 ;; --as) as=$2 ;; *) usage ;; esac && shift 2
+done
+case $release in 13) suite=trixie ;; 12) suite=bookworm ;; *) usage ;; esac
+[[ $# -gt 0 && ${1:-} != --* && $as =~ ^(user|root)$ ]] || usage
+command -v debootstrap >/dev/null || { echo "pristine: needs debootstrap (apt-get install debootstrap)" >&2; exit 2; }
+export repo=$(cd "$(dirname "$0")/.." && pwd) release suite as CI=${CI:-} \
+    mirror=${TAMSORY_DEBIAN_MIRROR:-http://deb.debian.org/debian} \
+    security=${TAMSORY_DEBIAN_SECURITY:-http://security.debian.org/debian-security}
 
-# A mirror hiccup is retried; a real failure fails all three times.
-retry() {
-    local n
-    for n in 1 2 3; do
-        "$@" && return 0
-        [ $n -lt 3 ] && { echo "pristine: attempt $n failed, retrying: $*" >&2; sleep $((10 * n)); }
-    done
-    return 1
-}
-
-if ! command -v debootstrap >/dev/null; then
-    retry apt-get update -q
-    DEBIAN_FRONTEND=noninteractive retry apt-get install -y -q --no-install-recommends debootstrap
-fi
-
-root=$(mktemp -d /var/tmp/tamsory-pristine.XXXXXX)
-chmod 755 "$root"  # mktemp makes it private: the user inside must reach /
-cleanup() {
-    # Nothing is mounted here from this namespace; refuse to delete through a mount all the same.
-    if findmnt -rno TARGET | grep -q "^$root"; then
-        echo "pristine: $root still has mounts; left in place" >&2
-    else
-        rm -rf --one-file-system "$root"
-    fi
-}
-trap cleanup EXIT
-
-bootstrap() {
-    find "$root" -mindepth 1 -xdev -delete  # what a failed attempt left, never through a mount it left
-    debootstrap --variant=minbase --include=git,ca-certificates,sudo bookworm "$root" "$mirror" >"$root.log" 2>&1 ||
-        { tail -n 20 "$root.log" >&2; return 1; }
-}
-echo "pristine: making a bare Debian 12 in $root"
-retry bootstrap
-rm -f "$root.log"
-# The sources of a Debian 12 installation: the release, its updates and its security fixes.
-cat >"$root/etc/apt/sources.list" <<EOF
-deb $mirror bookworm main
-deb $mirror bookworm-updates main
-deb ${mirror%/debian}/debian-security bookworm-security main
-EOF
-cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n' "$(hostname)" >"$root/etc/hosts"  # as the installer writes it
-chroot "$root" useradd --create-home --shell /bin/bash newcomer
-echo 'newcomer ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/newcomer"
-git clone -q "$repo" "$root/home/newcomer/Tamsory"
-chroot "$root" chown -R newcomer:newcomer /home/newcomer/Tamsory
-echo "pristine: cloned $(git -C "$repo" rev-parse --short HEAD) into it"
-
-# In new mount and process namespaces: the mounts vanish with the namespace, and so does any
-# process the commands leave behind (Xvfb, wineserver).
-unshare --mount --pid --fork --kill-child --propagation private bash -euo pipefail -c '
-    root=$1
+# The run, inside the namespaces: the root, the clone, the commands.
+inside() {
+    local root=$1/root log=$1/debootstrap.log home=/root user=root how='with the PATH of a plain su' n start
     shift
-    mount -t proc proc "$root/proc"
-    mount --bind /sys "$root/sys"
-    mount --bind /dev "$root/dev"
-    mount --bind /dev/pts "$root/dev/pts"
-    mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
-    trap "umount -l \"\$root/dev/shm\" \"\$root/dev/pts\" \"\$root/dev\" \"\$root/sys\" \"\$root/proc\"" EXIT
-    for command in "$@"; do
-        echo "pristine: \$ $command"
-        start=$SECONDS
-        chroot --userspec=newcomer:newcomer "$root" env -i HOME=/home/newcomer USER=newcomer LOGNAME=newcomer \
-            SHELL=/bin/bash PATH=/usr/local/bin:/usr/bin:/bin TERM=dumb ${CI:+CI=$CI} \
-            bash -c "cd ~/Tamsory && $command" || { code=$?; echo "pristine: failed ($code): $command" >&2; exit $code; }
-        echo "pristine: done in $((SECONDS - start)) s: $command"
+    echo "pristine: making a bare Debian $release ($suite) in $root"
+    # A mirror's hiccup is retried. Each attempt has a mount namespace of its own: it leaves no mount.
+    for n in 1 2 3; do
+        rm -rf "$root"
+        unshare --mount --propagation private debootstrap --variant=minbase --include=git,ca-certificates,sudo \
+            "$suite" "$root" "$mirror" >"$log" 2>&1 && break
+        tail -n 20 "$log" >&2 && [ $n -lt 3 ] || return 1
+        echo "pristine: debootstrap failed (attempt $n); retrying" >&2 && sleep $((10 * n))
     done
-' pristine "$root" "$@"
+    # The sources of an installed Debian: the release, its updates and its security fixes.
+    printf 'deb %s %s main\n' "$mirror" "$suite" "$mirror" "$suite-updates" "$security" "$suite-security" \
+        >"$root/etc/apt/sources.list"
+    cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+    printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n' "$(hostname)" >"$root/etc/hosts"  # as the installer writes it
+    if [ "$as" = user ]; then
+        home=/home/newcomer user=newcomer how='a user who may sudo'
+        chroot "$root" useradd --create-home --shell /bin/bash newcomer
+        echo 'newcomer ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/newcomer"
+    fi
+    # Its own copy of the objects, not hard links to the caller's: the chown stays inside the root.
+    git clone -q --no-local "$repo" "$root$home/Tamsory"
+    chroot "$root" chown -R "$user:$user" "$home/Tamsory"
+    echo "pristine: cloned $(git -C "$repo" rev-parse --short HEAD) into it for $user ($how)"
+    mount -t proc proc "$root/proc" && mount --bind /sys "$root/sys" && mount --bind /dev "$root/dev"
+    mount --bind /dev/pts "$root/dev/pts" && mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
+    for command in "$@"; do
+        echo "pristine: Debian $release, as $user: \$ $command" && start=$SECONDS
+        chroot --userspec="$user:$user" "$root" env -i HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash \
+            PATH=/usr/local/bin:/usr/bin:/bin TERM=dumb ${CI:+CI=$CI} bash -c "cd ~/Tamsory && $command" ||
+            { n=$?; echo "pristine: failed ($n) on Debian $release: $command" >&2; return $n; }
+        echo "pristine: done in $((SECONDS - start)) s on Debian $release: $command"
+    done
+}
+export -f inside
+
+# The folder is locked while any process of its run lives. One whose lock is free but which is still
+# there was left by a run killed outright.
+shopt -s nullglob
+for old in /var/tmp/tamsory-pristine.*; do
+    flock -n "$old" true && echo "pristine: removing $old, left by a killed run" && rm -rf "$old" && continue
+    echo "pristine: $old belongs to a run whose processes still live; left alone" >&2
+done
+dir=$(mktemp -d /var/tmp/tamsory-pristine.XXXXXX) run=
+cleanup() {
+    # The namespace's first process dies with unshare (--kill-child), and every other one with it.
+    exec 9<&- && { [ -z "$run" ] || kill -KILL "$run" 2>/dev/null || true; }
+    for _ in $(seq 120); do flock -n "$dir" true && rm -rf "$dir" && return; sleep 0.5; done
+    echo "pristine: processes of the run still live after 60 s; $dir is left for the next run" >&2
+}
+trap cleanup EXIT; trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
+exec 9<"$dir" && flock 9  # handed to the namespaces' processes: free once the last of them has ended
+unshare --mount --pid --fork --kill-child --mount-proc --propagation private \
+    bash -euo pipefail -c 'inside "$@"' pristine "$dir" "$@" &
+run=$! && exec 9<&-
+wait $run && code=0 || code=$?
+run= && exit $code
