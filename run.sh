@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tamsory.exe and starts it under Wine. Without a display it starts a virtual one, saves a
-# screenshot of the main window to build/run-screenshot.png and stops.
+# Builds Tamsory.exe and starts it under Wine, in build/run/ (where it keeps its love.dll). Without
+# a display it starts a virtual one, saves a screenshot of that whole screen, the main window in its
+# top-left corner, to build/run-screenshot.png and stops.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -36,4 +37,4 @@ TAMSORY_XVFB=1 ../../tools/desktop.sh bash -c '
     rm -f "$part"
     wineserver -k 2>/dev/null; wait $app 2>/dev/null || true' "$exe" "$shot"
 [ -s "$shot" ] || { echo "run.sh: the main window did not appear within 90 s; no screenshot" >&2; exit 1; }
-echo "Screenshot of the main window: $shot"
+echo "Screenshot of the virtual screen, the main window in its top-left corner: $shot"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core and the window handlers natively (with
-# AddressSanitizer and UndefinedBehaviorSanitizer), the core again as Windows code under Wine,
-# the end-to-end tests of the real Tamsory.exe under Wine, the release zip rebuilt elsewhere to
-# the same bytes, and a bounded fuzzing run.
+# AddressSanitizer and UndefinedBehaviorSanitizer); in the Windows build, the core and the handlers
+# again as Windows code under Wine, the exe's imports, and the end-to-end tests of the real
+# Tamsory.exe under Wine; the release zip rebuilt elsewhere to the same bytes, and signed with a
+# throwaway certificate; and a bounded fuzzing run of the love.dll reader and writer.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh test
@@ -16,12 +17,12 @@ cmake --preset native "${werror[@]}" >/dev/null
 cmake --build --preset native -j"$jobs"
 ctest --preset native -j"$jobs"
 
-echo "== Windows under Wine: core, and Tamsory.exe end to end"
+echo "== Windows: core and handlers under Wine, the exe's imports, Tamsory.exe end to end under Wine"
 cmake --preset windows "${werror[@]}" >/dev/null
 cmake --build --preset windows -j"$jobs"
 ctest --preset windows -j"$jobs"
 
-echo "== The release zip: built again in a second clone, byte for byte the same"
+echo "== The release zip: built again in a second clone, byte for byte the same; signed"
 tests/release/check.sh
 
 echo "== Fuzzing the love.dll reader and writer"

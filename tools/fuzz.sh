@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs the libFuzzer target (the love.dll reader and writer, the number
-# reader and the name score) for a bounded time:
+# Builds the fuzz preset and runs the libFuzzer target, the love.dll reader and writer, for a
+# bounded time:
 #   tools/fuzz.sh [SECONDS]      default 60
 # Run it with a larger budget by hand for a deeper search. Exits non-zero when a target finds a
 # crash, a hang, a leak or a broken invariant; the input that did it is kept in build/fuzz/findings.
