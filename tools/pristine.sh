@@ -74,7 +74,7 @@ done
 dir=$(mktemp -d /var/tmp/tamsory-pristine.XXXXXX) run=
 cleanup() {
     # The namespace's first process dies with unshare (--kill-child), and every other one with it.
-    exec 9<&- && { [ -z "$run" ] || kill -KILL "$run" 2>/dev/null || true; }
+    exec 9<&- && { [ -z "$run" ] || { kill -KILL "$run" && wait "$run"; } 2>/dev/null || true; }
     for _ in $(seq 120); do flock -n "$dir" true && rm -rf "$dir" && return; sleep 0.5; done
     echo "pristine: processes of the run still live after 60 s; $dir is left for the next run" >&2
 }
