@@ -53,8 +53,8 @@ Copyright and licence: the whole of ${copyright}, below
 endfunction()
 
 set(_gcc_licence "GPL 3 or later with the GCC Runtime Library Exception 3.1: it asks nothing of a program")
-_tamsory_notice(libstdc++ "the C++ standard library: strings, containers, exceptions; its headers carry notices of
-    their own as well (the last section)" "${_gcc_licence}" "libstdc++.a")
+_tamsory_notice(libstdc++ "the C++ standard library: strings, containers, exceptions"
+    "${_gcc_licence}; its headers' own notices are in the last section" "libstdc++.a")
 _tamsory_notice(libgcc "GCC's support code: stack probes, unwinding, thread-local storage"
     "${_gcc_licence}" "crtbegin.o crtend.o libgcc.a libgcc_eh.a")
 _tamsory_notice("mingw-w64 runtime" "start-up, and the C functions msvcrt.dll lacks (gdtoa, printf)"
