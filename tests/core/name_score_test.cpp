@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // 936's codes; the euro sign is its single byte 0x80, U+E000 its user-defined AAA1 as Windows maps
 // it; a lone surrogate, Thai and À (no best-fit substitute) count as '?'.
 TEST(CharacterCode, IsTheCodePage936Value) {
@@ -19,20 +17,15 @@ TEST(CharacterCode, IsTheCodePage936Value) {
 // 0 (0 / 0, 1 / 0), or an empty name, gives no score rather than a division by zero.
 TEST(NameScore, WorkedExamplesBoundariesAndNoScore) {
     const std::u16string nul(1, u'\0');
-    const struct {
-        std::u16string first, second;
-        std::optional<double> score;
-    } cases[] = {
+    const std::tuple<std::u16string, std::u16string, std::optional<double>> cases[] = {
         {u"张三", u"李四", 48}, {u"张伟", u"王芳", 56},   {u"Bob", u"王芳", 59}, {u"Tom", u"Mary", 0},
         {u"Tom", u"Tom", 0},    {u"s", u"V", 56},         {u"ab", u"l", 27},     {u"aa", u"k", 30},
         {u"00", u"w", 100},     {u"00", u"y", 0},         {u"a", u"L", 72},      {u"0", u"c", 69},
         {u"a", u"K", 50},       {u"m", u"B", 98},         {u"l", u"A", 50},      {u"a张", u"张", 76},
         {nul, nul, {}},         {nul + nul, u"\x01", {}}, {u"", u"Tom", {}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fate::NameScore(c.first, c.second), c.score) << c.score.value_or(-1);
-        EXPECT_EQ(fate::NameScore(c.second, c.first), c.score) << c.score.value_or(-1);
+    for (const auto& [first, second, score] : cases) {
+        EXPECT_EQ(fate::NameScore(first, second), score) << score.value_or(-1);
+        EXPECT_EQ(fate::NameScore(second, first), score) << score.value_or(-1);
     }
 }
-
-}  // namespace

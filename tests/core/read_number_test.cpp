@@ -4,14 +4,9 @@
 
 #include <cmath>
 
-namespace {
-
 // Blanks, tabs and line feeds are ignored anywhere, a carriage return is not.
 TEST(ReadAsNumber, LongestLeadingDecimalNumber) {
-    const struct {
-        std::u16string_view text;
-        double value;
-    } cases[] = {
+    const std::pair<std::u16string_view, double> cases[] = {
         // clang-format off
         {u"85", 85}, {u"8a5", 8}, {u"abc", 0}, {u"", 0}, {u"-5", -5}, {u"9.5", 9.5}, {u".5", 0.5}, {u"5.", 5},
         {u"1e2", 100}, {u"1E+2", 100}, {u"25e-1", 2.5}, {u"+7", 7}, {u" 1 2\t\n3", 123}, {u"1\r2", 1}, {u"1.2.3", 1.2},
@@ -19,7 +14,5 @@ TEST(ReadAsNumber, LongestLeadingDecimalNumber) {
         {u"1e999", INFINITY}, {u"-1e999", -INFINITY},
         // clang-format on
     };
-    for (const auto& c : cases) EXPECT_EQ(fate::ReadAsNumber(c.text), c.value) << c.value;
+    for (const auto& [text, value] : cases) EXPECT_EQ(fate::ReadAsNumber(text), value) << value;
 }
-
-}  // namespace

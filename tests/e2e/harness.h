@@ -89,8 +89,9 @@ inline std::wstring Text(HWND window) {
 inline void SetText(HWND window, const std::wstring& text) {
     Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
+// Characters typed one by one, each taken (or refused) before the next: a limit shows at once.
 inline void Type(HWND edit, std::wstring_view chars) {
-    for (wchar_t c : chars) PostMessageW(edit, WM_CHAR, c, 1);
+    for (wchar_t c : chars) Send(edit, WM_CHAR, c, 1);
 }
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
@@ -130,14 +131,14 @@ inline void ClickAt(POINT p, bool twice = false) {
             MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (&i == input ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
     }
     for (int n = 0; n < (twice ? 2 : 1); ++n, Sleep(50)) SendInput(2, input, sizeof(INPUT));
+    Sleep(600);  // past the double-click time: the next click is one of its own
 }
 
 // --- The program under test ------------------------------------------------------------------
 
 struct Box {  // a message box of the program
-    HWND hwnd;
+    HWND hwnd, owner;
     std::wstring title, text;
-    HWND owner;
 };
 
 // Tamsory.exe started in a new folder of its own, with `loveDll` written there first.
@@ -182,10 +183,7 @@ class App {
         const HWND text = box ? (GetDlgItem(box, 0xFFFF) ? GetDlgItem(box, 0xFFFF) : GetDlgItem(box, 100)) : nullptr;
         wchar_t title[256];
         if (!text || !Visible(box) || GetWindowTextW(box, title, 256) < 0) return std::nullopt;
-        return Box{box, title, Text(text), GetWindow(box, GW_OWNER)};
-    }
-    Box WaitBox() const {
-        return *WaitFor([&] { return MessageBox(); }, "a message box");
+        return Box{box, GetWindow(box, GW_OWNER), title, Text(text)};
     }
 
     HWND main = nullptr;
