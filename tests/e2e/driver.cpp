@@ -1,7 +1,7 @@
 // End-to-end tests of the real Tamsory.exe under Wine, for what only the real program can show:
-// its windows laid out and painted at the display's DPI, real controls and input, the count-up's
-// real clock, message boxes as the user sees them. The handlers' logic is tested against the
-// fake toolkit in tests/ui.
+// its windows laid out and painted at the display's DPI, real controls (driven by window messages,
+// and by real mouse input on the About window's letter), the count-up's real clock, message boxes
+// as the user sees them. The handlers' logic is tested against the fake toolkit in tests/ui.
 //   e2e_driver <Tamsory.exe>    (leaving by the exit button at 96 DPI, by the close box otherwise)
 #include <algorithm>
 #include <map>
