@@ -24,9 +24,9 @@ elseif(NOT EXISTS "${_pass}" OR IS_DIRECTORY "${_pass}")
 elseif(NOT _osslsigncode)
     set(_problem "osslsigncode is missing: run tools/install-deps.sh release")
 else()
-    set(_timestamp)
-    if(DEFINED ENV{TAMSORY_SIGN_TIMESTAMP_URL})
-        set(_timestamp -ts $ENV{TAMSORY_SIGN_TIMESTAMP_URL})
+    set(_timestamp "$ENV{TAMSORY_SIGN_TIMESTAMP_URL}")
+    if(_timestamp)
+        set(_timestamp -ts ${_timestamp})
     endif()
     execute_process(COMMAND ${_osslsigncode} sign -pkcs12 ${_p12} -readpass ${_pass} -h sha256 -n Tamsory
                             ${_timestamp} -in ${_exe} -out ${_exe}.signed
