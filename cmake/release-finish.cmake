@@ -9,7 +9,9 @@
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(_epoch $ENV{SOURCE_DATE_EPOCH})
 else()
-    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CPACK_TAMSORY_SOURCE_DIR}
+    # safe.directory: root after a plain su builds in a clone that another user owns.
+    execute_process(COMMAND git -c safe.directory=${CPACK_TAMSORY_SOURCE_DIR} log -1 --format=%ct
+                    WORKING_DIRECTORY ${CPACK_TAMSORY_SOURCE_DIR}
                     OUTPUT_VARIABLE _epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()
 if(NOT _epoch MATCHES "^[0-9]+$")

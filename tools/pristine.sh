@@ -4,7 +4,8 @@
 # machines come with compilers and Wine installed, which hides a missing install step; this does not.
 #   tools/pristine.sh [--debian 13|12] [--as user|root] COMMAND...
 #     --debian   13 "trixie", the stable release (the default), or 12 "bookworm"
-#     --as       user: a user who may sudo (the default); root: root with the PATH a plain `su` leaves
+#     --as       user: a user who may sudo (the default); root: root after a plain `su` (in that
+#                user's clone, with the PATH that su leaves)
 #     COMMAND    a shell command run in the clone; the first that fails ends the run with its code
 # Only committed work is cloned. Needs root (or sudo), debootstrap and Debian's mirrors:
 # TAMSORY_DEBIAN_MIRROR (default http://deb.debian.org/debian) and TAMSORY_DEBIAN_SECURITY (default
@@ -27,7 +28,7 @@ export repo=$(cd "$(dirname "$0")/.." && pwd) release suite as CI=${CI:-} \
 
 # The run, inside the namespaces: the root, the clone, the commands.
 inside() {
-    local root=$1/root log=$1/debootstrap.log home=/root user=root how='with the PATH of a plain su' n start
+    local root=$1/root log=$1/debootstrap.log home=/home/newcomer user=newcomer how='a user who may sudo' n start
     shift
     echo "pristine: making a bare Debian $release ($suite) in $root"
     # A mirror's hiccup is retried. Each attempt has a mount namespace of its own: it leaves no mount.
@@ -43,21 +44,20 @@ inside() {
         >"$root/etc/apt/sources.list"
     cp -L /etc/resolv.conf "$root/etc/resolv.conf"
     printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n' "$(hostname)" >"$root/etc/hosts"  # as the installer writes it
-    if [ "$as" = user ]; then
-        home=/home/newcomer user=newcomer how='a user who may sudo'
-        chroot "$root" useradd --create-home --shell /bin/bash newcomer
-        echo 'newcomer ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/newcomer"
-    fi
-    # Its own copy of the objects, not hard links to the caller's: the chown stays inside the root.
-    git clone -q --no-local "$repo" "$root$home/Tamsory"
-    chroot "$root" chown -R "$user:$user" "$home/Tamsory"
-    echo "pristine: cloned $(git -C "$repo" rev-parse --short HEAD) into it for $user ($how)"
+    chroot "$root" useradd --create-home --shell /bin/bash newcomer
+    echo 'newcomer ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/newcomer"
+    # The newcomer's clone, with its own copy of the objects, not hard links to the caller's: the
+    # chown stays inside the root.
+    git clone -q --no-local "$repo" "$root/home/newcomer/Tamsory"
+    chroot "$root" chown -R newcomer:newcomer /home/newcomer/Tamsory
+    [ "$as" = user ] || home=/root user=root how="after a plain su in the newcomer's clone, no sbin on the PATH"
+    echo "pristine: cloned $(git -C "$repo" rev-parse --short HEAD) into it; the commands run as $user ($how)"
     mount -t proc proc "$root/proc" && mount --bind /sys "$root/sys" && mount --bind /dev "$root/dev"
     mount --bind /dev/pts "$root/dev/pts" && mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
     for command in "$@"; do
         echo "pristine: Debian $release, as $user: \$ $command" && start=$SECONDS
         chroot --userspec="$user:$user" "$root" env -i HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash \
-            PATH=/usr/local/bin:/usr/bin:/bin TERM=dumb ${CI:+CI=$CI} bash -c "cd ~/Tamsory && $command" ||
+            PATH=/usr/local/bin:/usr/bin:/bin TERM=dumb ${CI:+CI=$CI} bash -c "cd /home/newcomer/Tamsory && $command" ||
             { n=$?; echo "pristine: failed ($n) on Debian $release: $command" >&2; return $n; }
         echo "pristine: done in $((SECONDS - start)) s on Debian $release: $command"
     done
