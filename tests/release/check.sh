@@ -9,19 +9,20 @@ set -euo pipefail
 export LC_ALL=C.UTF-8
 trap 'echo "tests/release/check.sh: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/../.."
-# Root after a plain su runs this in a clone another user owns; git refuses such a repository unless
-# told it is safe, and it is: this script came from it.
-export GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0=$PWD
 exe=$PWD/build/windows/Tamsory.exe
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Root after a plain su runs this in a clone that another user owns, which git refuses unless told
+# that it is safe; it is, for this script came from it. (Not by -c: a local clone drops that.)
+printf '[safe]\n\tdirectory = %s\n\tdirectory = %s/.git\n' "$PWD" "$PWD" >"$work/gitconfig"
+export GIT_CONFIG_GLOBAL=$work/gitconfig
 
 cpack --config build/windows/CPackConfig.cmake -B "$work/here" >/dev/null
 
 # The same commit, plus whatever is not committed yet, built elsewhere and otherwise.
 clone=$work/elsewhere/Tamsory
-git clone -q --shared --no-checkout . "$clone"
+git clone -q --shared --no-checkout "$PWD" "$clone"
 git -C "$clone" checkout -q --detach "$(git rev-parse HEAD)"
 git diff --quiet HEAD || git diff --binary HEAD | git -C "$clone" apply
 git ls-files -z --others --exclude-standard | tar -c --null -T - | tar -x -C "$clone"
