@@ -60,7 +60,7 @@ echo "== The exe"
 size=$(stat -c %s "$exe")
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr -d '\r')
 echo "Tamsory.exe: $size bytes; imports: $(echo $imports)"
-run imports.txt tests/check-imports.sh x86_64-w64-mingw32-objdump "$exe"
+run imports.txt tools/check-imports.sh x86_64-w64-mingw32-objdump "$exe"
 cmd_imports=${commands[-1]}
 
 echo "== love.dll's lookup and the name score (native, Release)"

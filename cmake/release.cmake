@@ -1,6 +1,6 @@
 # The release: Tamsory-<version>-win64.zip holding one folder Tamsory-<version>/ with the exe, the
-# user guide and the notices of others' code in the exe, and SHA256SUMS beside it.
-# `cmake --workflow --preset release` makes both.
+# user guide and the notices of others' code in the exe; SHA256SUMS beside it, and Tamsory.exe.sig
+# when the exe is signed. `cmake --workflow --preset release` makes them.
 
 set(_folder Tamsory-${PROJECT_VERSION})
 install(TARGETS Tamsory RUNTIME DESTINATION ${_folder})
@@ -16,6 +16,7 @@ set(CPACK_PACKAGE_FILE_NAME Tamsory-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_TAMSORY_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_TAMSORY_FOLDER ${_folder})
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/release-sign.cmake)
+set(CPACK_TAMSORY_OBJDUMP ${CMAKE_OBJDUMP})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/release-stage.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/release-finish.cmake)
 include(CPack)
