@@ -1,5 +1,6 @@
-# Cross-compiles for 64-bit Windows with mingw-w64. The -posix flavour is required: GoogleTest
-# needs std::mutex, which the -win32 threading model lacks.
+# Cross-compiles for 64-bit Windows with mingw-w64, in its -posix flavour. Before GCC 13 (Debian
+# 12's GCC 12) the -win32 threading model lacked std::mutex, which GoogleTest needs; Debian 13's GCC
+# 14 has it in both, but the flavour stays, for the exe's bytes follow from it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

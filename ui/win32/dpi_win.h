@@ -1,5 +1,5 @@
 // DPI: the windows are designed in twips and laid out at the DPI of the monitor they are on.
-// The per-monitor functions exist from Windows 10 on; older systems get the system DPI.
+// The per-monitor functions exist from Windows 10 version 1607 on; older systems get the system DPI.
 #pragma once
 
 #include <windows.h>
