@@ -21,10 +21,11 @@ set(_exe ${CPACK_TEMPORARY_DIRECTORY}/${CPACK_TAMSORY_FOLDER}/Tamsory.exe)
 set(_sig ${CPACK_TOPLEVEL_DIRECTORY}/${TAMSORY_SIGNATURE_NAME})  # beside the staged files, not among them
 file(REMOVE ${_sig} ${_exe}.signed)
 
-# The blank that starts each refusal keeps CMake from wrapping its one line.
+# A blank that starts a line of a refusal keeps CMake from wrapping it.
 execute_process(COMMAND bash ${CPACK_TAMSORY_SOURCE_DIR}/tools/check-imports.sh ${CPACK_TAMSORY_OBJDUMP} ${_exe}
                 RESULT_VARIABLE _failed OUTPUT_QUIET ERROR_VARIABLE _why)
 if(_failed)
+    string(REGEX REPLACE "([^\n]+)" "  \\1" _why "${_why}")
     message(FATAL_ERROR " No release: Tamsory.exe imports what it may not:\n${_why}")
 endif()
 
