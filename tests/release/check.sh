@@ -126,8 +126,8 @@ osslsigncode extract-signature -in "$work/other-signed.exe" -out "$work/other.si
 refused "is the signature of another exe" true env TAMSORY_ATTACH_SIGNATURE="$work/other.sig" cpack --preset release
 # A DLL that is no KnownDLL, and a function that Windows 7 lacks, planted in the built exe.
 cp "$there/Tamsory.exe" "$work/built.exe"
-refused $'PLANTABLE userxx.dll\nNOT REVIEWED kernel32.dll GetTickCount6X' \
-    "perl -pi -e 's/USER32\.dll\0/USERXX.dll\0/; s/GetTickCount64\0/GetTickCount6X\0/' $there/Tamsory.exe" \
+refused $'PLANTABLE userxx.dll\nNOT REVIEWED kernel32.dll GetModuleHandleX' \
+    "perl -pi -e 's/USER32\.dll\0/USERXX.dll\0/; s/GetModuleHandleW\0/GetModuleHandleX\0/' $there/Tamsory.exe" \
     cmake --workflow --preset release
 cp "$work/built.exe" "$there/Tamsory.exe"
 # A failure after cpack has written the zip.
