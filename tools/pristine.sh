@@ -8,13 +8,12 @@
 #                user's clone, with the PATH that su leaves)
 #     --with     FILE is copied to /home/newcomer/<its name>, the newcomer's; may be given more than once
 #     COMMAND    a shell command run in the clone; the first that fails ends the run with its code
-# Only committed work is cloned, and nothing else from outside the clone reaches the root but the
-# files given with --with. Needs root (or sudo), debootstrap and Debian's mirrors:
-# TAMSORY_DEBIAN_MIRROR (default http://deb.debian.org/debian) and TAMSORY_DEBIAN_SECURITY (default
-# http://security.debian.org/debian-security). A run keeps all it makes in one folder in /var/tmp, and
-# does all its work in mount and PID namespaces of its own, so that no mount or process outlives it; a
-# folder left by a run killed outright is removed by a later run. The caller's clone may be anyone's:
-# git is told it is safe by a config file in the run's folder, and no one's git configuration changes.
+# Only committed work and the --with files reach the root. Needs root (or sudo), debootstrap and
+# Debian's mirrors: TAMSORY_DEBIAN_MIRROR (default http://deb.debian.org/debian) and
+# TAMSORY_DEBIAN_SECURITY (default http://security.debian.org/debian-security). A run keeps all it
+# makes in one folder in /var/tmp, and works in mount and PID namespaces of its own, so that no mount
+# or process outlives it. The caller's clone may be anyone's: git is told that it is safe by a config
+# file in that folder, and no one's git configuration changes.
 set -euo pipefail
 PATH=$PATH:/usr/local/sbin:/usr/sbin:/sbin  # chroot, useradd, debootstrap, even after a plain su
 if [ "$(id -u)" -ne 0 ]; then exec sudo --preserve-env=CI,TAMSORY_DEBIAN_MIRROR,TAMSORY_DEBIAN_SECURITY "$0" "$@"; fi
@@ -24,9 +23,7 @@ while [[ ${1:-} == --* && $# -ge 2 ]]; do
     case $1 in
         --debian) release=$2 ;;
         --as) as=$2 ;;
-        --with)
-            if [ ! -f "$2" ]; then echo "pristine: --with $2: no such regular file" >&2; exit 2; fi
-            with+=("$(realpath --no-symlinks -- "$2")") ;;  # absolute, with the name it was given
+        --with) with+=("$2") ;;
         *) usage ;;
     esac
     shift 2
@@ -46,8 +43,8 @@ export repo release suite as CI=${CI:-} \
 # shellcheck disable=SC2317  # called by the bash that unshare starts
 inside() {
     local dir=$1 root=$1/root log=$1/debootstrap.log home=/home/newcomer user=newcomer how='a user who may sudo'
-    local with=("${@:3:$2}") n commit file start code
-    shift $((2 + $2))
+    local n commit start code
+    shift
     echo "pristine: making a bare Debian $release ($suite) in $root"
     # A mirror's hiccup is retried. Each attempt has a mount namespace of its own: it leaves no mount.
     for n in 1 2 3; do
@@ -70,10 +67,7 @@ inside() {
     # chown stays inside the root. Only the clone we made is asked for its commit.
     GIT_CONFIG_GLOBAL=$dir/gitconfig git clone -q --no-local "$repo" "$root/home/newcomer/Tamsory"
     commit=$(git -C "$root/home/newcomer/Tamsory" rev-parse --short HEAD)
-    for file in "${with[@]}"; do
-        cp -T -- "$file" "$root/home/newcomer/${file##*/}"
-        echo "pristine: copied $file to /home/newcomer/${file##*/}"
-    done
+    cp -r "$dir/with/." "$root/home/newcomer/"
     chroot "$root" chown -R newcomer:newcomer /home/newcomer
     if [ "$as" = root ]; then
         home=/root user=root how="after a plain su in the newcomer's clone, no sbin on the PATH"
@@ -144,8 +138,12 @@ flock 9  # kept by this script and handed to the namespaces' processes, but not 
 : >"$dir/locked"
 git config --file "$dir/gitconfig" --add safe.directory "$repo"
 git config --file "$dir/gitconfig" --add safe.directory "$repo/.git"
+mkdir "$dir/with"
+for file in "${with[@]}"; do
+    cp -- "$file" "$dir/with/"  # before any debootstrap: a file that cannot be read fails the run here
+done
 unshare --mount --pid --fork --kill-child --mount-proc --propagation private \
-    bash -euo pipefail -c 'inside "$@"' pristine "$dir" "${#with[@]}" "${with[@]}" "$@" &
+    bash -euo pipefail -c 'inside "$@"' pristine "$dir" "$@" &
 run=$!
 if wait "$run"; then code=0; else code=$?; fi
 run=''  # reaped: its number is no longer ours to kill
